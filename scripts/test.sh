@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, then runs every test: the normal build (warnings
+# as errors), the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the fuzz targets for a minute each.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+"$root/scripts/setup.sh"
+
+echo "== build and test"
+"$root/scripts/build.sh" build -DTILLORA_WERROR=ON
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== sanitizers (ASan + UBSan)"
+"$root/scripts/build.sh" build-asan -DTILLORA_WERROR=ON -DTILLORA_SANITIZE=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+echo "== fuzzing"
+"$root/scripts/build.sh" build-fuzz -DTILLORA_FUZZ=ON -DTILLORA_BENCH=OFF \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug
+"$root/scripts/fuzz.sh" "$root/build-fuzz" "${TILLORA_FUZZ_SECONDS:-60}"
+echo "== all tests passed"
