@@ -1,0 +1,1 @@
+// Client configuration and user settings.

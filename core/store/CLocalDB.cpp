@@ -1,0 +1,1 @@
+// The local store: SQL layer, schema, records.
