@@ -7,6 +7,7 @@
 #include "gateway/Dispatcher.h"
 #include "gateway/pexlune.h"
 #include "service/CMainWndMgr.h"
+#include "service/CServiceManager.h"
 #include "support/Helpers.h"
 #include "support/Trace.h"
 
@@ -31,7 +32,7 @@ extern "C" {
 int Initialize(const InitArgs* args, void*) {
   try {
     if (args && args->work_dir) Helpers::SetWorkDir(args->work_dir);
-    if (!Trace::OpenTraceFile()) return 1;
+    if (!CServiceManager::GetInstance().Init()) return 1;
     if (args) CMainWndMgr::GetInstance().SetHostWindow(args->host);
     return 0;
   } catch (...) {
@@ -40,7 +41,13 @@ int Initialize(const InitArgs* args, void*) {
 }
 
 int Uninitialize(void*, void*) {
-  Trace::CloseTraceFile();
+  try {
+    CServiceManager::GetInstance().Stop();
+    CServiceManager::DestroyInstance();
+    CMainWndMgr::GetInstance().SetHostWindow(nullptr);
+    Trace::CloseTraceFile();
+  } catch (...) {
+  }
   return 0;
 }
 
@@ -56,6 +63,8 @@ char16_t* PexluneCallFunction(const char16_t* request) {
 
 void PexluneFreeString(char16_t* text) { delete[] text; }
 
-void PexluneSetJSCallBack(PexluneCallback*) {}
+void PexluneSetJSCallBack(PexluneCallback* callback) {
+  CServiceManager::GetInstance().SetPageCallback(callback);
+}
 
 }  // extern "C"

@@ -54,7 +54,9 @@ struct PexluneCallback {
 
 /* Starts the service core: 0 on success, 1 on failure. args may be null. */
 PEXLUNE_EXPORT int Initialize(const InitArgs* args, void* reserved);
-/* Stops the service core; always 0. */
+/* Stops the service core and waits for its workers; always 0. Before calling
+ * it the host makes its callback's invoke return at once (non-zero): a worker
+ * waiting for the page would otherwise wait for this very thread. */
 PEXLUNE_EXPORT int Uninitialize(void* reserved1, void* reserved2);
 /* 0 when the browser engine is usable, 2 when it is too old. */
 PEXLUNE_EXPORT int CheckEvn(void);

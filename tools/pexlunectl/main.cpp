@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "CoreLibrary.h"
+#include "DriverHost.h"
+#include "PageLoop.h"
 #include "JsonLine.h"
 #include "support/TextCodec.h"
 
@@ -65,6 +67,22 @@ std::string RunRequest(CoreLibrary& core, const std::string& line) {
   return text;
 }
 
+// Reads standard input on its own thread and queues each line on the page
+// loop, so requests and callbacks run one at a time on the page thread.
+void ReadRequests(PageLoop& loop, CoreLibrary& core, double lingerSeconds) {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    loop.Post([&core, line] { Emit(JsonLine::Reply(RunRequest(core, line))); });
+  }
+  loop.Post([&loop, lingerSeconds] {
+    if (lingerSeconds <= 0) return loop.Quit();
+    auto linger = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(lingerSeconds));
+    loop.LingerUntil(std::chrono::steady_clock::now() + linger);
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,18 +97,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pexlunectl: %s\n", error.c_str());
     return 1;
   }
-  InitArgs args{nullptr, options.workDir.empty() ? nullptr : options.workDir.c_str()};
+  PageLoop loop;
+  DriverHost host(loop);
+  InitArgs args{host.Host(), options.workDir.empty() ? nullptr : options.workDir.c_str()};
   if (core.initialize(&args, nullptr) != 0) {
     std::fprintf(stderr, "pexlunectl: the core did not start\n");
     return 1;
   }
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    Emit(JsonLine::Reply(RunRequest(core, line)));
-  }
-  if (options.lingerSeconds > 0)
-    std::this_thread::sleep_for(std::chrono::duration<double>(options.lingerSeconds));
+  core.setCallback(host.Callback());
+  std::thread reader(ReadRequests, std::ref(loop), std::ref(core), options.lingerSeconds);
+  loop.Run();
+  // Workers still waiting on a callback must be released before the core
+  // stops and waits for them.
+  host.DetachPage();
+  loop.Close();
+  reader.join();
   core.uninitialize(nullptr, nullptr);
   return 0;
 }

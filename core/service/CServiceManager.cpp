@@ -1,0 +1,111 @@
+#include "service/CServiceManager.h"
+
+#include "support/Trace.h"
+
+namespace {
+// Written only by GetInstance and DestroyInstance, both on the host thread.
+CServiceManager* g_instance = nullptr;
+}  // namespace
+
+CServiceManager& CServiceManager::GetInstance() {
+  if (!g_instance) g_instance = new CServiceManager();
+  return *g_instance;
+}
+
+void CServiceManager::DestroyInstance() {
+  delete g_instance;
+  g_instance = nullptr;
+}
+
+// Workers still running hold references to the manager: raise the stop
+// flags and wait for every one of them before the members go away.
+CServiceManager::~CServiceManager() {
+  {
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    m_keepAliveStop = true;
+    m_barcodeStop = true;
+  }
+  m_stopSignal.notify_all();
+  JoinAllTasks();
+}
+
+bool CServiceManager::Init() {
+  Trace::Write("CServiceManager::Init");
+  if (!Trace::OpenTraceFile()) return false;
+  Trace::Write("CServiceManager::Init finish");
+  return true;
+}
+
+void CServiceManager::Stop() {
+  Trace::Write("CServiceManager::Stop");
+  Trace::Write("KeepAliveThread::Stop");
+  Trace::Write("BarCodeMonitorThread::Stop");
+  {
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    m_keepAliveStop = true;
+    m_barcodeStop = true;
+  }
+  m_stopSignal.notify_all();
+  Trace::Write("m_pDevMgr::Stop");
+  Trace::Write("m_pHttpMgr::Stop");
+  Trace::Write("m_pLogMgr::Stop");
+}
+
+void CServiceManager::SetPageCallback(PexluneCallback* callback) {
+  Trace::Write("SetJSCallBack: %p", static_cast<void*>(callback));
+  if (!callback) return;
+  std::lock_guard<std::mutex> lock(m_callbackMutex);
+  m_pageCallback = PageCallback(callback);
+}
+
+PageCallback CServiceManager::GetPageCallback() const {
+  std::lock_guard<std::mutex> lock(m_callbackMutex);
+  return m_pageCallback;
+}
+
+bool CServiceManager::StartRequestWorker(RequestProcedure procedure, const CallHead& head,
+                                         std::u16string param) {
+  ReapFinishedTasks();
+  auto task = std::make_unique<WorkerTask>(GetPageCallback());
+  WorkerTask* taskPointer = task.get();
+  auto args = std::make_shared<TaskArgs>(TaskArgs{std::move(param), head, taskPointer});
+  std::lock_guard<std::mutex> lock(m_tasksMutex);
+  if (!task->StartWorker([procedure, args](WorkerTask&) { procedure(*args); })) return false;
+  m_tasks.push_back(std::move(task));
+  return true;
+}
+
+bool CServiceManager::WaitOrStop(const std::atomic<bool>& flag,
+                                 std::chrono::milliseconds duration) {
+  std::unique_lock<std::mutex> lock(m_stopMutex);
+  m_stopSignal.wait_for(lock, duration, [&] { return flag.load(); });
+  return flag.load();
+}
+
+size_t CServiceManager::TaskCount() {
+  ReapFinishedTasks();
+  std::lock_guard<std::mutex> lock(m_tasksMutex);
+  return m_tasks.size();
+}
+
+void CServiceManager::ReapFinishedTasks() {
+  std::list<std::unique_ptr<WorkerTask>> finished;
+  {
+    std::lock_guard<std::mutex> lock(m_tasksMutex);
+    for (auto it = m_tasks.begin(); it != m_tasks.end();) {
+      auto next = std::next(it);
+      if ((*it)->Finished()) finished.splice(finished.end(), m_tasks, it);
+      it = next;
+    }
+  }
+  // Joined outside the lock: a finished thread may still be returning.
+}
+
+void CServiceManager::JoinAllTasks() {
+  std::list<std::unique_ptr<WorkerTask>> tasks;
+  {
+    std::lock_guard<std::mutex> lock(m_tasksMutex);
+    tasks.swap(m_tasks);
+  }
+  tasks.clear();  // each task joins its thread as it is destroyed
+}

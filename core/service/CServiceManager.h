@@ -1,0 +1,65 @@
+// CServiceManager: the one service object of the core. It owns the
+// components, the session state the operations share, the registered page
+// callback, the long-running workers' stop flags and every worker task.
+// Created on first use (GetInstance) on the host thread; its members say
+// which lock guards them, or that they are atomic.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "gateway/PageCallback.h"
+#include "service/TaskArgs.h"
+#include "service/WorkerTask.h"
+
+class CServiceManager {
+public:
+  static CServiceManager& GetInstance();
+  // Stops the workers, waits for them, and deletes the instance; the next
+  // GetInstance creates a fresh one. Host thread only.
+  static void DestroyInstance();
+
+  bool Init();
+  void Stop();
+
+  // The page callback; workers capture the one registered when they start.
+  void SetPageCallback(PexluneCallback* callback);
+  PageCallback GetPageCallback() const;
+
+  using RequestProcedure = void (*)(TaskArgs& args);
+  // Starts a request worker with copies of the head and parameter text.
+  bool StartRequestWorker(RequestProcedure procedure, const CallHead& head,
+                          std::u16string param = {});
+
+  // Sleeps up to `duration`, waking early when `flag` is raised by Stop;
+  // returns the flag.
+  bool WaitOrStop(const std::atomic<bool>& flag, std::chrono::milliseconds duration);
+
+  std::atomic<bool> m_keepAliveStop{false};
+  std::atomic<bool> m_barcodeStop{false};
+  std::mutex m_uploadLock;  // serialises the re-sending of pending handovers
+
+  // Number of worker tasks not yet reaped (for tests and diagnostics).
+  size_t TaskCount();
+
+private:
+  CServiceManager() = default;
+  ~CServiceManager();
+  void ReapFinishedTasks();
+  void JoinAllTasks();
+
+  mutable std::mutex m_callbackMutex;
+  PageCallback m_pageCallback;  // guarded by m_callbackMutex
+
+  std::mutex m_tasksMutex;
+  std::list<std::unique_ptr<WorkerTask>> m_tasks;  // guarded by m_tasksMutex
+
+  std::mutex m_stopMutex;               // pairs with m_stopSignal
+  std::condition_variable m_stopSignal;  // wakes WaitOrStop when a stop flag rises
+};
