@@ -19,4 +19,4 @@ int DispatchConfig(CXmlDoc&, const CallHead& head, std::u16string&) { return Tra
 int DispatchMaterial(CXmlDoc&, const CallHead& head, std::u16string&) { return TraceOnly(head); }
 int DispatchSales(CXmlDoc&, const CallHead& head, std::u16string&) { return TraceOnly(head); }
 int DispatchWorkSection(CXmlDoc&, const CallHead& head, std::u16string&) { return TraceOnly(head); }
-int DispatchHelp(CXmlDoc&, const CallHead& head, std::u16string&) { return TraceOnly(head); }
+

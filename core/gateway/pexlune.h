@@ -35,6 +35,8 @@ typedef struct PexluneHost {
   void (*get_screen_size)(void* context, int* width, int* height);
   /* Starts a new instance of the host program (the core then closes this one). */
   void (*restart_host)(void* context);
+  /* Opens a web address (UTF-8) in the user's default browser. */
+  void (*open_url)(void* context, const char* url);
 } PexluneHost;
 
 typedef struct InitArgs {

@@ -35,3 +35,7 @@ void CMainWndMgr::RestartHost() {
   if (m_host && m_host->restart_host) m_host->restart_host(m_host->context);
   CloseHost();
 }
+
+void CMainWndMgr::OpenUrl(const char* url) {
+  if (m_host && m_host->open_url) m_host->open_url(m_host->context, url);
+}

@@ -20,6 +20,8 @@ public:
   void MaximizeHost();
   void RestoreHost();
   void RestartHost();
+  // Opens the address in the user's default browser, through the host.
+  void OpenUrl(const char* url);
 
 private:
   CMainWndMgr() = default;

@@ -44,6 +44,9 @@ struct FakeHost {
       *h = 1080;
     };
     host.restart_host = [](void* c) { Self(c).calls.push_back("restart"); };
+    host.open_url = [](void* c, const char* url) {
+      Self(c).calls.push_back(std::string("open ") + url);
+    };
     CMainWndMgr::GetInstance().SetHostWindow(&host);
   }
   ~FakeHost() { CMainWndMgr::GetInstance().SetHostWindow(nullptr); }
@@ -181,4 +184,14 @@ TEST(WindowFamily, WithoutAHostWindowOperationsDoNothing) {
   CMainWndMgr::GetInstance().SetHostWindow(nullptr);
   for (int sub = 1; sub <= 4; ++sub) EXPECT_NE(Call(Envelope(7, sub)), u"") << sub;
   EXPECT_EQ(Call(Envelope(7, 0)), u"");
+}
+
+TEST(HelpFamily, OpensTheHelpPageAndAnswersNothing) {
+  FakeHost host;
+  EXPECT_EQ(Call(Envelope(8, 0)), u"");
+  ASSERT_EQ(host.calls.size(), 1u);
+  EXPECT_EQ(host.calls[0].rfind("open https://", 0), 0u) << host.calls[0];
+  host.calls.clear();
+  EXPECT_EQ(Call(Envelope(8, 1)), u"");
+  EXPECT_TRUE(host.calls.empty());
 }

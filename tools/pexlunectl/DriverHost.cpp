@@ -56,6 +56,9 @@ DriverHost::DriverHost(PageLoop& loop) : m_loop(loop) {
     *height = 1080;
   };
   m_host.restart_host = [](void*) { EmitLine(JsonLine::Window("restart")); };
+  m_host.open_url = [](void*, const char* url) {
+    EmitLine(JsonLine::Window(std::string("open ") + (url ? url : "")));
+  };
 
   m_callback.owner = this;
   // The driver owns the callback for its whole run, so counting is a no-op.
