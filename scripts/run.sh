@@ -6,6 +6,6 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" build -DTILLORA_WERROR=ON
 workdir="$root/build/demo"
-mkdir -p "$workdir"
+"$root/scripts/make-workdir.sh" "$root/build" "$workdir"
 echo '<FUNCTION><Head><MainID>0</MainID><SubID>0</SubID><RetID></RetID></Head></FUNCTION>' |
   "$root/build/bin/pexlunectl" --workdir "$workdir"

@@ -30,10 +30,22 @@ CServiceManager::~CServiceManager() {
 }
 
 bool CServiceManager::Init() {
-  Trace::Write("CServiceManager::Init");
   if (!Trace::OpenTraceFile()) return false;
+  Trace::Write("CServiceManager::Init");
+  m_pConfig = std::make_unique<CClientConfig>();
+  if (!m_pConfig->Load()) {
+    Trace::Write("new CClientConfig failed");
+    return false;
+  }
+  // The update check comes here, before the settings upgrade.
+  m_pGlobalConfig = std::make_unique<CGlobalConfig>();
+  if (!m_pGlobalConfig->InitGlobalConfig(m_pConfig->GetModifyPWURL())) {
+    Trace::Write("new CLocalDB failed");
+    return false;
+  }
+  // The HTTP request pool and the device manager start here.
   Trace::Write("CServiceManager::Init finish");
-  return true;
+  return m_logMgr.Start();
 }
 
 void CServiceManager::Stop() {
@@ -49,6 +61,7 @@ void CServiceManager::Stop() {
   Trace::Write("m_pDevMgr::Stop");
   Trace::Write("m_pHttpMgr::Stop");
   Trace::Write("m_pLogMgr::Stop");
+  m_logMgr.Stop();
 }
 
 void CServiceManager::SetPageCallback(PexluneCallback* callback) {

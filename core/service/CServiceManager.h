@@ -14,7 +14,10 @@
 #include <mutex>
 #include <string>
 
+#include "config/CClientConfig.h"
+#include "config/CGlobalConfig.h"
 #include "gateway/PageCallback.h"
+#include "support/CLogMgr.h"
 #include "service/TaskArgs.h"
 #include "service/WorkerTask.h"
 
@@ -25,8 +28,15 @@ public:
   // GetInstance creates a fresh one. Host thread only.
   static void DestroyInstance();
 
+  // Start-up: trace file, client configuration, settings upgrade, event log,
+  // in that order; false at the first component that does not come up.
   bool Init();
+  // Shut-down: raises the stop flags and stops the event log.
   void Stop();
+
+  CClientConfig* GetConfig() { return m_pConfig.get(); }
+  CGlobalConfig* GetGlobalConfig() { return m_pGlobalConfig.get(); }
+  CLogMgr* GetLogMgr() { return &m_logMgr; }
 
   // The page callback; workers capture the one registered when they start.
   void SetPageCallback(PexluneCallback* callback);
@@ -53,6 +63,11 @@ private:
   ~CServiceManager();
   void ReapFinishedTasks();
   void JoinAllTasks();
+
+  // Created by Init on the host thread before any worker exists, then only read.
+  std::unique_ptr<CClientConfig> m_pConfig;
+  std::unique_ptr<CGlobalConfig> m_pGlobalConfig;
+  CLogMgr m_logMgr;
 
   mutable std::mutex m_callbackMutex;
   PageCallback m_pageCallback;  // guarded by m_callbackMutex

@@ -25,6 +25,16 @@ fs::path BinaryDir() {
   return dir ? fs::path(dir) : fs::current_path();
 }
 
+// A work directory as an installation has it: configuration and templates.
+void PrepareWorkDir(const fs::path& work) {
+  fs::create_directories(work);
+  fs::path bin = BinaryDir() / "bin";
+  fs::copy_file(bin / "ClientConfig.xml", work / "ClientConfig.xml",
+                fs::copy_options::overwrite_existing);
+  fs::copy(bin / "templates", work / "templates",
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
 class PexlunectlTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -42,7 +52,7 @@ protected:
     std::string command = (BinaryDir() / "bin" / "pexlunectl").string() + " --workdir " +
                           (m_dir / "work").string() + " " + extraArgs + " < " + in.string() +
                           " > " + out.string() + " 2>/dev/null";
-    fs::create_directories(m_dir / "work");
+    PrepareWorkDir(m_dir / "work");
     RunResult result;
     int status = std::system(command.c_str());
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -83,6 +93,14 @@ TEST_F(PexlunectlTest, AnswersEveryLineInOrderAndBadLinesWithAnEmptyReply) {
   EXPECT_EQ(result.lines[3], empty);
   EXPECT_EQ(result.lines[4], empty);
   EXPECT_NE(result.lines[5].find("777"), std::string::npos);
+}
+
+TEST_F(PexlunectlTest, FailsClearlyWhenTheWorkDirectoryHasNoConfiguration) {
+  std::string command = (BinaryDir() / "bin" / "pexlunectl").string() + " --workdir " +
+                        (m_dir / "empty").string() + " </dev/null >/dev/null 2>&1";
+  fs::create_directories(m_dir / "empty");
+  int status = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
 }
 
 TEST_F(PexlunectlTest, RejectsUnknownOptions) {
