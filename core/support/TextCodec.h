@@ -9,7 +9,8 @@
 
 namespace TextCodec {
 
-// Invalid UTF-8 sequences become U+FFFD; nothing is dropped silently.
+// Invalid UTF-8 becomes U+FFFD, one per damaged sequence (its longest valid
+// beginning, as the Unicode standard recommends); nothing is dropped silently.
 std::u16string Utf8ToUtf16(std::string_view text);
 // Lone surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
