@@ -3,10 +3,12 @@
 #include <uuid/uuid.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <mutex>
+#include <string_view>
+#include <system_error>
 
 #include "support/TextCodec.h"
 
@@ -53,8 +55,13 @@ bool LocalTime(std::int64_t t, std::tm& out) {
 
 }  // namespace
 
-void SetWorkDir(const std::string& dir) {
-  std::call_once(g_workDirOnce, [&] { FillWorkDir(dir); });
+bool SetWorkDir(const std::string& dir) {
+  bool applied = false;
+  std::call_once(g_workDirOnce, [&] {
+    FillWorkDir(dir);
+    applied = true;
+  });
+  return applied;
 }
 
 const std::string& WorkDirA() {
@@ -103,9 +110,16 @@ std::u16string NewGuidText() {
                 id[12], id[13], id[14], id[15]);
 }
 
-// snprintf uses the C numeric locale here: the core never calls setlocale
-// for LC_NUMERIC, so the decimal point is always ".".
-std::u16string MoneyText(float amount) { return Format("%.2f", static_cast<double>(amount)); }
+// Not snprintf: it takes the decimal point from LC_NUMERIC, which the host's
+// toolkit sets from the environment (a German desk would print "2,50").
+// std::to_chars is locale-free and rounds exactly as printf in the C locale.
+std::u16string MoneyText(float amount) {
+  char buffer[64];  // the largest float has 39 integer digits
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(amount),
+                              std::chars_format::fixed, 2);
+  if (result.ec != std::errc()) return {};
+  return TextCodec::Ascii(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)));
+}
 
 std::u16string IntText(int value) { return Format("%d", value); }
 

@@ -11,9 +11,11 @@ namespace Helpers {
 
 // Folder of the running executable with a trailing "/"; SetWorkDir overrides
 // it (the host's and driver's --workdir) and must run before any other use.
+// The folder is fixed for the life of the process at the first of these
+// calls: a later SetWorkDir changes nothing and returns false.
 const std::u16string& WorkDir();
 const std::string& WorkDirA();
-void SetWorkDir(const std::string& dir);
+bool SetWorkDir(const std::string& dir);
 
 // Always false on this platform: the core is never loaded by a browser.
 bool IsHostedInBrowser();
@@ -29,8 +31,10 @@ std::u16string ClockText(std::int64_t t);            // "%02d:%02d:%02d"
 // A fresh GUID, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X".
 std::u16string NewGuidText();
 
-std::u16string MoneyText(float amount);  // "%.2f", always with "."
-std::u16string IntText(int value);       // "%d"
+// "%.2f" with "." whatever the process locale (a GTK host sets it from the
+// environment); halfway cases round as printf does, to even.
+std::u16string MoneyText(float amount);
+std::u16string IntText(int value);  // "%d"
 
 // Decimal integer as the envelope reads it: leading white space and an
 // optional sign are skipped, digits are read up to the first other character,
