@@ -38,6 +38,7 @@ bool CServiceManager::Init() {
     return false;
   }
   // The update check comes here, before the settings upgrade.
+  m_pLocalDB = std::make_unique<CLocalDB>();
   m_pGlobalConfig = std::make_unique<CGlobalConfig>();
   if (!m_pGlobalConfig->InitGlobalConfig(m_pConfig->GetModifyPWURL())) {
     Trace::Write("new CLocalDB failed");

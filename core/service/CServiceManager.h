@@ -17,6 +17,7 @@
 #include "config/CClientConfig.h"
 #include "config/CGlobalConfig.h"
 #include "gateway/PageCallback.h"
+#include "store/CLocalDB.h"
 #include "support/CLogMgr.h"
 #include "service/TaskArgs.h"
 #include "service/WorkerTask.h"
@@ -36,6 +37,8 @@ public:
 
   CClientConfig* GetConfig() { return m_pConfig.get(); }
   CGlobalConfig* GetGlobalConfig() { return m_pGlobalConfig.get(); }
+  // The local store; open only once a café login (or 2/3) chose its file.
+  CLocalDB* GetLocalDB() { return m_pLocalDB.get(); }
   CLogMgr* GetLogMgr() { return &m_logMgr; }
 
   // The page callback; workers capture the one registered when they start.
@@ -67,6 +70,7 @@ private:
   // Created by Init on the host thread before any worker exists, then only read.
   std::unique_ptr<CClientConfig> m_pConfig;
   std::unique_ptr<CGlobalConfig> m_pGlobalConfig;
+  std::unique_ptr<CLocalDB> m_pLocalDB;
   CLogMgr m_logMgr;
 
   mutable std::mutex m_callbackMutex;
