@@ -1,0 +1,1 @@
+// The worker procedures behind the long functions.
