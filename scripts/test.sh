@@ -17,6 +17,14 @@ echo "== sanitizers (ASan + UBSan)"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
 
+echo "== threads (TSan) over the components that run workers"
+cmake -S "$root" -B "$root/build-tsan" -G Ninja -DTILLORA_WERROR=ON -DTILLORA_TSAN=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+# shellcheck disable=SC2046
+cmake --build "$root/build-tsan" --target $(cat "$root/scripts/tsan-targets.txt")
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -R "$(cat "$root/scripts/tsan-tests.txt")"
+
 echo "== fuzzing"
 "$root/scripts/build.sh" build-fuzz -DTILLORA_FUZZ=ON -DTILLORA_BENCH=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug
