@@ -4,6 +4,7 @@
 // An instance has no lock: one thread at a time, each thread its own instance.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -70,6 +71,20 @@ private:
   struct Element;
   class Index;
   class Scanner;
+  struct Place;
+
+  std::u16string_view TagName(int e) const;
+  bool NameIs(int e, std::u16string_view name) const;
+  // Replaces part of the text; false when the result would outgrow the
+  // 32-bit offsets of the index.
+  bool Splice(std::size_t pos, std::size_t removed, std::u16string_view insert);
+  Place Locate(bool before) const;
+  bool SpliceAtPlace(Place& place, std::u16string_view markup);
+  void LinkAtPlace(const Place& place, int e);
+  int Graft(const Index& temp, const Place& place, std::int32_t shift, int baseLevel);
+  bool Reindex();
+  bool AddFragment(std::u16string_view fragment, bool before);
+  bool ReadFile(const std::string& path, std::u16string& text);
 
   std::u16string m_text;
   std::u16string m_notes;

@@ -1,0 +1,416 @@
+// The tokenizer and the indexing pass of CXmlDoc.
+#include <algorithm>
+#include <cstring>
+
+#include "support/CXmlDocIndex.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace xmldoc {
+namespace {
+
+constexpr std::u16string_view kCommentOpen = u"<!--";
+constexpr std::u16string_view kCDataOpen = u"<![CDATA[";
+constexpr std::u16string_view kDoctypeOpen = u"<!DOCTYPE";
+
+char16_t AsciiUpper(char16_t c) { return (c >= 'a' && c <= 'z') ? static_cast<char16_t>(c - 32) : c; }
+
+// True when text at pos starts with `literal`; `partial` tells whether the
+// text ends inside a prefix of it.
+bool MatchesAt(std::u16string_view text, std::size_t pos, std::u16string_view literal,
+               bool ignoreCase, bool& partial) {
+  partial = false;
+  std::size_t available = std::min(literal.size(), text.size() - pos);
+  for (std::size_t i = 0; i < available; ++i) {
+    char16_t c = ignoreCase ? AsciiUpper(text[pos + i]) : text[pos + i];
+    if (c != literal[i]) return false;
+  }
+  if (available < literal.size()) {
+    partial = true;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::size_t FindTagOpen(std::u16string_view text, std::size_t pos) {
+  const char16_t* data = text.data();
+  std::size_t size = text.size();
+#if defined(__SSE2__)
+  // Text runs are most of a document; eight units per compare keeps them cheap.
+  const __m128i open = _mm_set1_epi16(static_cast<short>(u'<'));
+  while (pos + 8 <= size) {
+    __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(units, open));
+    if (mask != 0) return pos + (static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask))) >> 1);
+    pos += 8;
+  }
+#endif
+  while (pos < size && data[pos] != u'<') ++pos;
+  return pos;
+}
+
+bool Tokenizer::Next(Node& node) {
+  if (m_pos >= m_text.size()) return false;
+  node.start = m_pos;
+  node.fault = nullptr;
+  node.faultType = nullptr;
+  node.empty = false;
+  if (m_text[m_pos] != u'<') {
+    node.kind = NodeKind::kText;
+    node.end = FindTagOpen(m_text, m_pos);
+  } else {
+    ScanMarkup(node);
+  }
+  m_pos = node.end;
+  return true;
+}
+
+void Tokenizer::Fault(Node& node, const char* fault, const char* type, std::size_t end) {
+  node.kind = NodeKind::kError;
+  node.fault = fault;
+  node.faultType = type;
+  node.end = end;
+}
+
+void Tokenizer::ScanMarkup(Node& node) {
+  std::size_t next = node.start + 1;
+  if (next >= m_text.size()) return Fault(node, "unterminated_tag_syntax", "tag", m_text.size());
+  char16_t c = m_text[next];
+  if (IsNameStart(c)) return ScanStartTag(node);
+  if (c == u'/') return ScanEndTag(node);
+  if (c == u'?') {
+    return ScanDelimited(node, next + 1, u"?>", NodeKind::kProcessing, "processing_instruction");
+  }
+  if (c == u'!') return ScanExclamation(node);
+  // Not markup: the '<' is left as text and scanning goes on after it.
+  Fault(node, "first_tag_syntax", nullptr, next);
+}
+
+void Tokenizer::ScanStartTag(Node& node) {
+  std::size_t size = m_text.size();
+  std::size_t i = node.start + 1;
+  node.nameStart = i;
+  while (i < size && !IsNameEnd(m_text[i])) ++i;
+  node.nameEnd = i;
+  AttributeReader reader(m_text, i);
+  Attribute attr;
+  while (reader.Next(attr)) {
+  }
+  if (!reader.AtTagEnd()) return Fault(node, "unterminated_tag_syntax", "start_tag", size);
+  node.kind = NodeKind::kStartTag;
+  node.end = reader.TagEnd();
+  node.empty = reader.Empty();
+}
+
+void Tokenizer::ScanEndTag(Node& node) {
+  std::size_t size = m_text.size();
+  std::size_t i = node.start + 2;
+  if (i >= size) return Fault(node, "unterminated_tag_syntax", "end_tag", size);
+  if (!IsNameStart(m_text[i])) return Fault(node, "first_tag_syntax", nullptr, node.start + 1);
+  node.nameStart = i;
+  while (i < size && !IsNameEnd(m_text[i])) ++i;
+  node.nameEnd = i;
+  std::size_t close = m_text.find(u'>', i);
+  if (close == std::u16string_view::npos) {
+    return Fault(node, "unterminated_tag_syntax", "end_tag", size);
+  }
+  node.kind = NodeKind::kEndTag;
+  node.end = close + 1;
+}
+
+void Tokenizer::ScanExclamation(Node& node) {
+  std::size_t p = node.start;
+  std::size_t size = m_text.size();
+  if (size - p <= 2) return Fault(node, "unterminated_tag_syntax", "tag", size);
+  bool partial = false;
+  if (MatchesAt(m_text, p, kCommentOpen, false, partial)) {
+    return ScanDelimited(node, p + kCommentOpen.size(), u"-->", NodeKind::kComment, "comment");
+  }
+  if (partial) return Fault(node, "unterminated_tag_syntax", "comment", size);
+  if (MatchesAt(m_text, p, kCDataOpen, false, partial)) {
+    return ScanDelimited(node, p + kCDataOpen.size(), u"]]>", NodeKind::kCData, "cdata_section");
+  }
+  if (partial) return Fault(node, "unterminated_tag_syntax", "cdata_section", size);
+  if (MatchesAt(m_text, p, kDoctypeOpen, true, partial)) return ScanDoctype(node);
+  if (partial) return Fault(node, "unterminated_tag_syntax", "document_type", size);
+  switch (m_text[p + 2]) {
+    case u'-':
+      return Fault(node, "comment_tag_syntax", nullptr, p + 1);
+    case u'[':
+      return Fault(node, "cdata_section_syntax", nullptr, p + 1);
+    case u'D':
+    case u'd':
+      return Fault(node, "doctype_tag_syntax", nullptr, p + 1);
+    default:
+      return Fault(node, "exclamation_tag_syntax", nullptr, p + 1);
+  }
+}
+
+void Tokenizer::ScanDelimited(Node& node, std::size_t from, std::u16string_view close,
+                              NodeKind kind, const char* type) {
+  std::size_t found = m_text.find(close, from);
+  if (found == std::u16string_view::npos) {
+    return Fault(node, "unterminated_tag_syntax", type, m_text.size());
+  }
+  node.kind = kind;
+  node.end = found + close.size();
+}
+
+// The declaration ends at the first '>' outside quotes and outside the
+// internal subset in brackets.
+void Tokenizer::ScanDoctype(Node& node) {
+  int depth = 0;
+  char16_t quote = 0;
+  for (std::size_t i = node.start + kDoctypeOpen.size(); i < m_text.size(); ++i) {
+    char16_t c = m_text[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == u'"' || c == u'\'') {
+      quote = c;
+    } else if (c == u'[') {
+      ++depth;
+    } else if (c == u']') {
+      if (depth > 0) --depth;
+    } else if (c == u'>' && depth == 0) {
+      node.kind = NodeKind::kDoctype;
+      node.end = i + 1;
+      return;
+    }
+  }
+  Fault(node, "unterminated_tag_syntax", "document_type", m_text.size());
+}
+
+bool AttributeReader::Next(Attribute& attr) {
+  const std::size_t size = m_text.size();
+  std::size_t i = m_pos;
+  for (;;) {
+    while (i < size && IsSpace(m_text[i])) ++i;
+    if (i >= size) {
+      m_pos = size;
+      return false;
+    }
+    char16_t c = m_text[i];
+    if (c == u'>') {
+      m_pos = m_tagEnd = i + 1;
+      return false;
+    }
+    if (c == u'/' && i + 1 < size && m_text[i + 1] == u'>') {
+      m_empty = true;
+      m_pos = m_tagEnd = i + 2;
+      return false;
+    }
+    if (c != u'/' && c != u'=') break;
+    ++i;  // a stray '/' or '=' between attributes
+  }
+  attr.nameStart = i;
+  while (i < size) {
+    char16_t c = m_text[i];
+    if (IsSpace(c) || c == u'=' || c == u'>' || c == u'/') break;
+    ++i;
+  }
+  attr.nameEnd = i;
+  std::size_t j = i;
+  while (j < size && IsSpace(m_text[j])) ++j;
+  if (j < size && m_text[j] == u'=') {
+    m_pos = j + 1;
+    ReadValue(attr);
+  } else {
+    attr.hasValue = false;
+    attr.quote = 0;
+    attr.valueStart = attr.valueEnd = attr.nameEnd;
+    m_pos = i;
+  }
+  return true;
+}
+
+void AttributeReader::ReadValue(Attribute& attr) {
+  const std::size_t size = m_text.size();
+  std::size_t i = m_pos;
+  while (i < size && IsSpace(m_text[i])) ++i;
+  attr.hasValue = true;
+  attr.valueStart = i;
+  if (i < size && (m_text[i] == u'"' || m_text[i] == u'\'')) {
+    attr.quote = m_text[i];
+    std::size_t close = m_text.find(attr.quote, i + 1);
+    // An unclosed quote runs to the end of the text: the tag is unterminated.
+    attr.valueEnd = m_pos = (close == std::u16string_view::npos) ? size : close + 1;
+    return;
+  }
+  attr.quote = 0;
+  while (i < size) {
+    char16_t c = m_text[i];
+    if (IsSpace(c) || c == u'>' || (c == u'/' && i + 1 < size && m_text[i + 1] == u'>')) break;
+    ++i;
+  }
+  attr.valueEnd = m_pos = i;
+}
+
+}  // namespace xmldoc
+
+using xmldoc::Node;
+using xmldoc::NodeKind;
+
+namespace {
+constexpr std::size_t kNameBuckets = 4096;
+}
+
+std::uint32_t CXmlDoc::Scanner::HashName(std::size_t start, std::size_t end) const {
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = start; i < end; ++i) hash = (hash ^ m_text[i]) * 16777619u;
+  return hash;
+}
+
+bool CXmlDoc::Scanner::Run() {
+  m_openNames.assign(kNameBuckets, 0);
+  xmldoc::Tokenizer tokenizer(m_text);
+  Node node;
+  while (tokenizer.Next(node)) {
+    switch (node.kind) {
+      case NodeKind::kStartTag:
+        OnStartTag(node);
+        break;
+      case NodeKind::kEndTag:
+        OnEndTag(node);
+        break;
+      case NodeKind::kError:
+        OnFault(node);
+        break;
+      default:
+        break;  // text, comments, instructions and declarations stay in the text only
+    }
+  }
+  if (!m_stack.empty()) Unend(0);
+  if (m_levelsMoved) m_index.FixLevels();
+  m_index[0].length = static_cast<std::int32_t>(m_text.size());
+  for (int e = m_index[0].firstChild; e != 0; e = m_index[e].next) ++m_topLevel;
+  xmldoc::NoteWriter notes(m_notes);
+  if (m_topLevel == 0) notes.Begin("no_root_element").End();
+  if (m_topLevel > 1) notes.Begin("root_has_sibling").Attr("count", m_topLevel).End();
+  return !m_fault && m_topLevel == 1;
+}
+
+void CXmlDoc::Scanner::OnFault(const Node& node) {
+  m_fault = true;
+  xmldoc::NoteWriter notes(m_notes);
+  notes.Begin(node.fault);
+  if (node.faultType != nullptr) notes.Attr("type", node.faultType);
+  notes.Attr("offset", static_cast<long long>(node.start)).End();
+}
+
+void CXmlDoc::Scanner::OnStartTag(const Node& node) {
+  std::size_t length = node.end - node.start;
+  int parent = m_stack.empty() ? 0 : m_stack.back().element;
+  int level = m_index.Level(parent) + 1;
+  const char* limit = nullptr;
+  if (length > xmldoc::kMaxStartTag) limit = "start_tag_too_long";
+  if (level > xmldoc::kMaxLevel) limit = "nesting_too_deep";
+  int e = limit ? 0 : m_index.Add();
+  if (e == 0) {
+    // A record could not hold it: the tag is skipped like a syntax fault.
+    m_fault = true;
+    xmldoc::NoteWriter(m_notes)
+        .Begin(limit ? limit : "too_many_elements")
+        .Attr("offset", static_cast<long long>(node.start))
+        .End();
+    return;
+  }
+  Element& record = m_index[e];
+  record.start = static_cast<std::int32_t>(node.start);
+  record.length = static_cast<std::int32_t>(length);
+  record.startTagLength = static_cast<std::uint32_t>(length);
+  record.level = static_cast<std::uint16_t>(level);
+  m_index.AppendChild(parent, e);
+  if (node.empty) return;
+  std::uint32_t hash = HashName(node.nameStart, node.nameEnd);
+  m_stack.push_back({e, hash, node.nameStart, node.nameEnd - node.nameStart});
+  ++m_openNames[hash % kNameBuckets];
+}
+
+int CXmlDoc::Scanner::MatchOpen(std::size_t nameStart, std::size_t nameLength,
+                                std::uint32_t hash) const {
+  // The bucket count answers "no such open element" without walking the
+  // stack, so runs of lone end tags stay linear.
+  if (m_openNames[hash % kNameBuckets] == 0) return -1;
+  const char16_t* name = m_text.data() + nameStart;
+  for (std::size_t d = m_stack.size(); d-- > 0;) {
+    const Open& open = m_stack[d];
+    if (open.hash == hash && open.nameLength == nameLength &&
+        std::memcmp(m_text.data() + open.nameStart, name, nameLength * sizeof(char16_t)) == 0) {
+      return static_cast<int>(d);
+    }
+  }
+  return -1;
+}
+
+void CXmlDoc::Scanner::OnEndTag(const Node& node) {
+  std::size_t length = node.end - node.start;
+  if (length > xmldoc::kMaxEndTag) {
+    m_fault = true;
+    xmldoc::NoteWriter(m_notes)
+        .Begin("end_tag_too_long")
+        .Attr("offset", static_cast<long long>(node.start))
+        .End();
+    return;
+  }
+  std::size_t nameLength = node.nameEnd - node.nameStart;
+  int depth = MatchOpen(node.nameStart, nameLength, HashName(node.nameStart, node.nameEnd));
+  if (depth < 0) {
+    m_fault = true;
+    xmldoc::NoteWriter(m_notes)
+        .Begin("lone_end_tag")
+        .Attr("tagname", m_text.substr(node.nameStart, nameLength))
+        .Attr("offset", static_cast<long long>(node.start))
+        .End();
+    return;
+  }
+  if (static_cast<std::size_t>(depth) + 1 < m_stack.size()) Unend(static_cast<std::size_t>(depth) + 1);
+  Close(depth, node);
+}
+
+void CXmlDoc::Scanner::Close(int depth, const Node& node) {
+  Element& record = m_index[m_stack[static_cast<std::size_t>(depth)].element];
+  record.length = static_cast<std::int32_t>(node.end) - record.start;
+  record.endTagLength = static_cast<std::uint32_t>(node.end - node.start);
+  Pop();
+}
+
+void CXmlDoc::Scanner::Pop() {
+  --m_openNames[m_stack.back().hash % kNameBuckets];
+  m_stack.pop_back();
+}
+
+// Every open element from fromDepth up becomes its start tag alone, and its
+// children follow it as siblings. Outermost first: each one is the last
+// child of the common parent when its turn comes, so every child is
+// relinked once.
+void CXmlDoc::Scanner::Unend(std::size_t fromDepth) {
+  m_fault = true;
+  int parent = fromDepth == 0 ? 0 : m_stack[fromDepth - 1].element;
+  std::uint16_t childLevel = static_cast<std::uint16_t>(m_index.Level(parent) + 1);
+  for (std::size_t d = fromDepth; d < m_stack.size(); ++d) {
+    int unended = m_stack[d].element;
+    Element& record = m_index[unended];
+    record.flags |= xmldoc::kUnended;
+    record.length = static_cast<std::int32_t>(record.startTagLength);
+    record.endTagLength = 0;
+    int child = record.firstChild;
+    record.firstChild = 0;
+    xmldoc::NoteWriter(m_notes)
+        .Begin("unended_start_tag")
+        .Attr("tagname", m_text.substr(m_stack[d].nameStart, m_stack[d].nameLength))
+        .Attr("offset", record.start)
+        .End();
+    while (child != 0) {
+      int next = m_index[child].next;
+      m_index.AppendChild(parent, child);
+      m_index[child].level = childLevel;
+      if (m_index[child].firstChild != 0) m_levelsMoved = true;
+      child = next;
+    }
+  }
+  while (m_stack.size() > fromDepth) Pop();
+}
