@@ -38,7 +38,8 @@ ReadStatus Read(const std::string& path, std::u16string& text);
 bool Write(const std::string& path, std::u16string_view text);
 
 // The temporary file Write uses for `path`: unique per process, so writers in
-// two processes never share one; a stray one left by a crash is harmless and
+// two processes never share one, while writers in one process share it and
+// must not run at the same time. A stray one left by a crash is harmless and
 // is reused by the next write from a process with the same id.
 std::string TempPath(const std::string& path);
 
