@@ -62,10 +62,9 @@ TEST_F(CGlobalConfigTest, FirstStartWritesTheDefaultDocument) {
 
     const std::u16string text = Text();
     size_t last = 0;
-    for (const char16_t* tag :
-         {u"<Config>", u"<Sytem ", u"<User ", u"<LoginHistory", u"<LocalLogin", u"<ActiveNetbar ",
-          u"<Pos ", u"<XiaoPiaoPrint ", u"<BuGanJiaoPrint ", u"<JiaoJieBanPrint ",
-          u"<PanDianPrint "}) {
+    for (const char16_t* tag : {u"<Config>", u"<Sytem ", u"<User ", u"<LoginHistory",
+                                u"<LocalLogin", u"<ActiveNetbar ", u"<Pos ", u"<XiaoPiaoPrint ",
+                                u"<BuGanJiaoPrint ", u"<JiaoJieBanPrint ", u"<PanDianPrint "}) {
       size_t at = text.find(tag);
       ASSERT_NE(at, std::u16string::npos) << U8(tag);
       EXPECT_GT(at + 1, last) << U8(tag) << " out of order";
@@ -161,7 +160,8 @@ TEST_F(CGlobalConfigTest, StartKeepsPresentValuesAndResetsOnlyBarMode) {
 
 std::u16string UserDocument(const std::string& userAttrs, const char* history) {
   std::string text = "<Config>\r\n<User " + userAttrs + ">\r\n";
-  if (history != nullptr) text += std::string("<LoginHistory>\r\n") + history + "</LoginHistory>\r\n";
+  if (history != nullptr)
+    text += std::string("<LoginHistory>\r\n") + history + "</LoginHistory>\r\n";
   return U16(text + "</User>\r\n<Pos type=\"0\" com=\"\"/>\r\n</Config>\r\n");
 }
 
@@ -173,23 +173,34 @@ TEST_F(CGlobalConfigTest, SaveMergesTheLoginHistory) {
     Items expected;
   };
   const Case cases[] = {
-      {"saved user joins in id order", "id=\"b\" pw=\"pb\" savepw=\"1\"",
+      {"saved user joins in id order",
+       "id=\"b\" pw=\"pb\" savepw=\"1\"",
        "<Item id=\"c\" pw=\"pc\"/>\r\n<Item id=\"a\" pw=\"pa\"/>\r\n",
        {{"a", "pa"}, {"b", "pb"}, {"c", "pc"}}},
-      {"user without the flag is dropped", "id=\"b\" pw=\"pb\" savepw=\"0\"",
+      {"user without the flag is dropped",
+       "id=\"b\" pw=\"pb\" savepw=\"0\"",
        "<Item id=\"a\" pw=\"pa\"/>\r\n<Item id=\"b\" pw=\"pb\"/>\r\n<Item id=\"c\" pw=\"pc\"/>\r\n",
        {{"a", "pa"}, {"c", "pc"}}},
-      {"saved user's password replaces the old one", "id=\"a\" pw=\"new\" savepw=\"2\"",
-       "<Item id=\"a\" pw=\"old\"/>\r\n", {{"a", "new"}}},
-      {"later duplicate wins", "id=\"y\" pw=\"\" savepw=\"\"",
-       "<Item id=\"x\" pw=\"1\"/>\r\n<Item id=\"x\" pw=\"2\"/>\r\n", {{"x", "2"}}},
-      {"ordinal order of UTF-16 units", "id=\"z\" savepw=\"no\"",
+      {"saved user's password replaces the old one",
+       "id=\"a\" pw=\"new\" savepw=\"2\"",
+       "<Item id=\"a\" pw=\"old\"/>\r\n",
+       {{"a", "new"}}},
+      {"later duplicate wins",
+       "id=\"y\" pw=\"\" savepw=\"\"",
+       "<Item id=\"x\" pw=\"1\"/>\r\n<Item id=\"x\" pw=\"2\"/>\r\n",
+       {{"x", "2"}}},
+      {"ordinal order of UTF-16 units",
+       "id=\"z\" savepw=\"no\"",
        "<Item id=\"中\" pw=\"1\"/>\r\n<Item id=\"a\" pw=\"2\"/>\r\n<Item id=\"B\" pw=\"3\"/>\r\n",
        {{"B", "3"}, {"a", "2"}, {"中", "1"}}},
-      {"missing history is created", "id=\"u\" pw=\"p&amp;q\" savepw=\"1\"", nullptr,
+      {"missing history is created",
+       "id=\"u\" pw=\"p&amp;q\" savepw=\"1\"",
+       nullptr,
        {{"u", "p&q"}}},
-      {"unknown children of the history stay", "id=\"b\" pw=\"pb\" savepw=\"1\"",
-       "<Note n=\"1\"/>\r\n<Item id=\"a\" pw=\"pa\"/>\r\n", {{"a", "pa"}, {"b", "pb"}}},
+      {"unknown children of the history stay",
+       "id=\"b\" pw=\"pb\" savepw=\"1\"",
+       "<Note n=\"1\"/>\r\n<Item id=\"a\" pw=\"pa\"/>\r\n",
+       {{"a", "pa"}, {"b", "pb"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -248,7 +259,8 @@ TEST_F(CGlobalConfigTest, NetbarRecordsFollowTheFirstEntryOfAUser) {
   // The record of a user without an entry is appended after the last one.
   const ActiveNetbarInfo other{u"u2", u"12", u"pw", u"3", u"bar", u"db", u"晚班", u"c"};
   ASSERT_TRUE(Settings().SetActiveNetbar(other));
-  EXPECT_EQ(ChildrenIdPw(u"/Config/ActiveNetbar", u"anb_info").back(), (Items::value_type{"12", "pw"}));
+  EXPECT_EQ(ChildrenIdPw(u"/Config/ActiveNetbar", u"anb_info").back(),
+            (Items::value_type{"12", "pw"}));
   ActiveNetbarInfo second;
   ASSERT_TRUE(Settings().GetNetbarInfoByUser(u"u2", second));
   EXPECT_EQ(std::tie(second.userid, second.id, second.pw, second.barid, second.barname, second.db,
@@ -306,7 +318,8 @@ TEST_F(CGlobalConfigTest, ModesAndWorkSectionListRoundTrip) {
 TEST_F(CGlobalConfigTest, PageWrittenSectionsReadBack) {
   ASSERT_TRUE(Settings().InitGlobalConfig(u""));
   CXmlDoc doc(Text());
-  auto set = [&doc](const char16_t* path, std::vector<std::pair<const char16_t*, std::string>> attrs) {
+  auto set = [&doc](const char16_t* path,
+                    std::vector<std::pair<const char16_t*, std::string>> attrs) {
     ASSERT_TRUE(doc.Find(path));
     for (const auto& [name, value] : attrs) doc.SetAttr(name, U16(value));
   };
@@ -456,7 +469,8 @@ TEST_F(CGlobalConfigTest, StrayTemporaryFileDoesNotDisturb) {
   ASSERT_TRUE(Settings().InitGlobalConfig(u""));
   ASSERT_TRUE(Settings().SetSystemMode(1, 1));
   const std::string tmp = GlobalDatFile::TempPath(Settings().FilePath());
-  WriteBytes(fs::path(tmp).filename().string(), GlobalDatFile::Encode(u"<Config><Sytem barm").substr(0, 9));
+  WriteBytes(fs::path(tmp).filename().string(),
+             GlobalDatFile::Encode(u"<Config><Sytem barm").substr(0, 9));
   SystemModeInfo modes;
   ASSERT_TRUE(Settings().GetSystemMode(modes));
   EXPECT_EQ(modes.barmode, 1);

@@ -40,8 +40,8 @@ protected:
 };
 
 TEST_F(GlobalDatFileTest, WrittenFileIsScrambledUtf16AndReadsBack) {
-  const std::u16string text = U16("<Config>\r\n<User id=\"收银员\" pw=\"p&amp;1\"/>\r\n</Config>\r\n") +
-                              u"\U0001F600";
+  const std::u16string text =
+      U16("<Config>\r\n<User id=\"收银员\" pw=\"p&amp;1\"/>\r\n</Config>\r\n") + u"\U0001F600";
   ASSERT_TRUE(GlobalDatFile::Write(FilePath(), text));
 
   const std::string disk = ReadBytes("Global.dat");
