@@ -240,8 +240,8 @@ TEST_F(CClientConfigTest, ShippedSampleLoads) {
   ASSERT_TRUE(config.Load(Dir()));
   EXPECT_EQ(config.GetHost(), u"http://127.0.0.1:18080/");
   EXPECT_EQ(config.GetLoginURL(), u"http://127.0.0.1:18080/api/login");
-  EXPECT_EQ(config.GetXiaopiao58Path(), U16(Dir() + "templates/Xiaopiao58.cel"));
-  EXPECT_EQ(config.GetMaterialCheck80Path(), U16(Dir() + "templates/MaterialCheck80.cel"));
+  EXPECT_EQ(config.GetXiaopiao58Path(), U16(Dir() + "templates/Xiaopiao58.grid"));
+  EXPECT_EQ(config.GetMaterialCheck80Path(), U16(Dir() + "templates/MaterialCheck80.grid"));
 }
 
 }  // namespace
