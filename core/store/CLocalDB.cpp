@@ -173,7 +173,12 @@ void CLocalDB::MigrateTo8() {
     tx.commit();
     version = GetDBVersion();
   }
-  if (version == 0) CreateSchema();
+  // Version 0 also stands for "the check failed" (a locked file, say); an
+  // existing file must never be taken for a new one and stamped version 8.
+  if (version == 0) {
+    if (GlobalTableExists()) throw sqlite3x::database_error("schema version unreadable");
+    CreateSchema();
+  }
 }
 
 // A new file gets every object at once or none, so an interrupted creation
@@ -195,16 +200,18 @@ void CLocalDB::EnsureSearchIndexes() {
   }
 }
 
+bool CLocalDB::GlobalTableExists() {
+  sqlite3x::command cmd(m_connection,
+                        u"SELECT COUNT(*)  as CNT FROM sqlite_master where type='table' and "
+                        u"name='tbGlobal'");
+  int count = 0;
+  sqlite3x::reader r = cmd.execute_reader();
+  while (r.read()) count = r.get_int(0);
+  return count != 0;
+}
+
 bool CLocalDB::IsTableExist() {
-  return Guarded("CLocalDB::IsTableExist failed", false, [&] {
-    sqlite3x::command cmd(m_connection,
-                          u"SELECT COUNT(*)  as CNT FROM sqlite_master where type='table' and "
-                          u"name='tbGlobal'");
-    int count = 0;
-    sqlite3x::reader r = cmd.execute_reader();
-    while (r.read()) count = r.get_int(0);
-    return count != 0;
-  });
+  return Guarded("CLocalDB::IsTableExist failed", false, [&] { return GlobalTableExists(); });
 }
 
 int CLocalDB::GetDBVersion() {

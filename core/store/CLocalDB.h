@@ -165,6 +165,7 @@ class CLocalDB {
   bool PlainWrite(const char* failureText, const std::u16string& statement);
   void AbandonBatch();
 
+  bool GlobalTableExists();  // throws when the check itself fails
   void MigrateTo8();
   void CreateSchema();
   void EnsureSearchIndexes();
