@@ -66,6 +66,10 @@ public:
   int ChildPos() const { return m_child; }
   // Tag name of the current element, empty when none.
   std::u16string CurrentName() const;
+  // Verifies that the index agrees with the text (tags where records say,
+  // nesting, sibling order and links, levels, positions); false on the first
+  // disagreement. Linear in the number of elements.
+  bool CheckIndex() const;
 
 private:
   struct Element;

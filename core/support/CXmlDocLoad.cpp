@@ -188,8 +188,8 @@ std::u16string Convert(const std::string& bytes, int codePage, std::u16string& n
   }
   xmldoc::NoteWriter(notes)
       .Begin("converted_to")
-      .Attr("encoding", "UTF-16")
       .Attr("type", iconvName.c_str())
+      .Attr("encoding", "UTF-16")
       .Attr("count", static_cast<long long>(text.size()))
       .End();
   return text;

@@ -7,11 +7,6 @@
 namespace XmlCharsets {
 namespace {
 
-struct Charset {
-  std::string_view name;
-  int codePage;
-};
-
 // Sorted by name (bytewise) for binary search; the tests look up every
 // entry, which catches one out of place.
 constexpr Charset kCharsets[] = {
@@ -174,6 +169,8 @@ std::string Folded(std::string_view name) {
 }
 
 }  // namespace
+
+std::span<const Charset> Table() { return kCharsets; }
 
 int Find(std::string_view name) {
   std::string folded = Folded(name);

@@ -4,6 +4,7 @@
 // any thread.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,14 @@ constexpr int kAnsiCodePage = 936;
 constexpr int kUtf8 = 65001;
 constexpr int kUtf16Le = 1200;
 constexpr int kUtf16Be = 1201;
+
+struct Charset {
+  std::string_view name;  // lower case
+  int codePage;
+};
+
+// The whole name table, sorted by name.
+std::span<const Charset> Table();
 
 // Code page of a charset name, ASCII letters folded to lower case and
 // surrounding blanks ignored; 0 when the name is not in the table.
