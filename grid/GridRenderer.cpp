@@ -15,7 +15,7 @@ using Doc = GridDocument;
 
 constexpr double kPtPerMm = 72.0 / 25.4;
 constexpr double kPadX = 0.8 * kPtPerMm;
-constexpr double kPadY = 0.4 * kPtPerMm;
+constexpr double kPadY = 0.3 * kPtPerMm;
 constexpr double kRuleWidth = 0.6;
 constexpr double kBoxWidth = 0.5;
 constexpr double kDash[] = {2.5, 1.5};

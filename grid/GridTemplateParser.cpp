@@ -139,10 +139,11 @@ public:
     ++m_line;
     if (line.size() > Doc::kMaxLineBytes) return Fail("line longer than 16384 bytes");
     if (!GridText::IsValidUtf8(line)) return Fail("not UTF-8 text");
+    std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos || line[first] == '#') return true;  // blank or comment
     std::vector<Token> tokens;
     std::string error;
     if (!Tokenize(line, tokens, error)) return Fail(error);
-    if (tokens.empty() || (!tokens[0].quoted && tokens[0].text.starts_with('#'))) return true;
     if (tokens[0].quoted) return Fail("a line must start with a keyword");
     return Directive(tokens);
   }
