@@ -284,9 +284,11 @@ bool CXmlDoc::SetAttr(std::u16string_view name, std::u16string_view value) {
   std::size_t removed = 0;
   std::u16string inserted;
   bool found = false;
+  bool bareEquals = false;  // the last attribute is `name=` with nothing after
   while (!found && reader.Next(attr)) {
     found = tag.substr(attr.nameStart, attr.nameEnd - attr.nameStart) == name;
     insertAt = attr.valueEnd;
+    bareEquals = attr.hasValue && attr.quote == 0 && attr.valueStart == attr.valueEnd;
   }
   if (found && attr.hasValue) {
     insertAt = attr.valueStart;
@@ -294,6 +296,10 @@ bool CXmlDoc::SetAttr(std::u16string_view name, std::u16string_view value) {
     inserted = quoted;
   } else if (found) {
     inserted = u"=" + quoted;
+  } else if (bareEquals) {
+    // After `b=` a new attribute would read as b's value: put it before b.
+    insertAt = attr.nameStart;
+    inserted = std::u16string(name) + u"=" + quoted + u" ";
   } else {
     inserted = u" " + std::u16string(name) + u"=" + quoted;
   }

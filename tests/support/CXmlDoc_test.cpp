@@ -443,6 +443,7 @@ TEST(CXmlDoc, SetAttrReplacesOrAppends) {
       {"<a x=\"1\">t</a>", "y", "2", "<a x=\"1\" y=\"2\">t</a>"},
       {"<a flag>t</a>", "flag", "on", "<a flag=\"on\">t</a>"},
       {"<a xy=\"1\"/>", "x", "2", "<a xy=\"1\" x=\"2\"/>"},
+      {"<a b=>t</a>", "k", "v", "<a k=\"v\" b=>t</a>"},
   };
   for (const Case& c : cases) {
     CXmlDoc doc(U16(c.before));
