@@ -1,4 +1,6 @@
 #include "functions/FunctionFamilies.h"
+#include "functions/HandlerSupport.h"
+#include "functions/TestData.h"
 #include "support/CXmlDoc.h"
 
 namespace {
@@ -20,6 +22,11 @@ int DispatchTest(CXmlDoc& doc, const CallHead& head, std::u16string& reply) {
   switch (head.SubID) {
     case 0:
       reply = BuildReply(doc, head, true, TestBody());
+      return 0;
+    case 1:
+      // A diagnostic aid: what the store made of the data is not reported.
+      GenerateTestData(LocalStore());
+      reply = BuildReply(doc, head, true);
       return 0;
     default:
       return 1;
