@@ -168,7 +168,7 @@ class CLocalDB {
   bool GlobalTableExists();  // throws when the check itself fails
   void MigrateTo8();
   void CreateSchema();
-  void EnsureSearchIndexes();
+  void ApplyFastPaths();
   template <typename Row, typename Bind, typename Map>
   void SelectInto(std::vector<Row>& list, const std::u16string& statement, Bind&& bind, Map&& map);
 
