@@ -2,7 +2,8 @@
 # A private CUPS scheduler for the print tests, so they never touch (or need)
 # the machine's own cupsd: everything lives in one folder, the scheduler
 # listens only on a domain socket there, and its one queue is a cups-pdf
-# printer writing into that folder.
+# printer writing into that folder. The scheduler keeps every document it
+# accepted in DIR/spool (d<job>-001), so tests can read exactly what was sent.
 #
 #   cups_fixture.sh start DIR QUEUE   prints the socket path (for CUPS_SERVER)
 #   cups_fixture.sh stop DIR          stops that scheduler and removes DIR
@@ -35,6 +36,7 @@ CacheDir $dir/cache
 StateDir $dir/state
 TempDir $dir/tmp
 ErrorLog $dir/log/error_log
+Printcap $dir/printcap
 AccessLog $dir/log/access_log
 PageLog $dir/log/page_log
 ServerBin /usr/lib/cups
@@ -50,6 +52,7 @@ WebInterface No
 DefaultAuthType None
 MaxJobs 0
 PreserveJobHistory Yes
+PreserveJobFiles Yes
 <Location />
   Order allow,deny
   Allow all
@@ -82,9 +85,12 @@ start() {
   echo $! >"$dir/fixture.pid"
   export CUPS_SERVER="$dir/cups.sock"
   wait_for 100 scheduler_running || die "cupsd did not start (see $dir/log)"
+  # The pdftocairo renderer keeps the text as text (Ghostscript, the default,
+  # turns it into outlines), so tests can read the printed PDF back.
   lpadmin -p "$queue" -E -v "cups-pdf:/$instance" \
-    -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd || die "lpadmin failed"
-  lpadmin -d "$queue" || die "lpadmin -d failed"
+    -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
+    -o pdftops-renderer-default=pdftocairo 2>>"$dir/log/lpadmin.out" || die "lpadmin failed"
+  lpadmin -d "$queue" 2>>"$dir/log/lpadmin.out" || die "lpadmin -d failed"
   wait_for 100 lpstat -a "$queue" || die "queue $queue is not accepting"
   echo "$dir/cups.sock"
 }
