@@ -114,6 +114,8 @@ const InsertCase kInsertCases[] = {
     {"BeyondTheRowLimit", 3, 100000, false, {"#tittle#", "商品名称", "list", "合计"}, 0},
 };
 
+void PrintTo(const InsertCase& test, std::ostream* out) { *out << test.name; }
+
 class CGridTableInsert : public CGridTableTest, public ::testing::WithParamInterface<InsertCase> {};
 
 TEST_P(CGridTableInsert, PushesRowsDownAndCopiesTheLayout) {

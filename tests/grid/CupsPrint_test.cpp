@@ -118,6 +118,8 @@ const FormCase kForms[] = {
      {"商品盘点表", "Star Cafe", "Bar One", "Night", "可口可乐", "Sprite", "Red Bull"}},
 };
 
+void PrintTo(const FormCase& test, std::ostream* out) { *out << test.name; }
+
 class CupsPrintForm : public CupsPrint, public ::testing::WithParamInterface<FormCase> {};
 
 TEST_P(CupsPrintForm, ArrivesAsPdfWithItsTexts) {

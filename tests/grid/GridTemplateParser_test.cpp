@@ -133,6 +133,8 @@ const BadCase kBadCases[] = {
     {"FileTooLarge", std::string((1 << 20) + 1, '\n'), 0, "larger than 1 MiB"},
 };
 
+void PrintTo(const BadCase& test, std::ostream* out) { *out << test.name; }
+
 class GridTemplateParserBad : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(GridTemplateParserBad, FailsWithLineAndMessage) {

@@ -68,6 +68,8 @@ const TemplateCase kTemplates[] = {
     {"MaterialCheckA4.grid", Doc::Paper::A4, &kCountCheck, kMaterial, 44, 2, 4},
 };
 
+void PrintTo(const TemplateCase& test, std::ostream* out) { *out << test.file; }
+
 int CellsContaining(const CGridTable& grid, const std::string& text) {
   int found = 0;
   for (int row = 1; row <= grid.GetRows(); ++row) {
