@@ -128,8 +128,8 @@ const char* const kFastPaths[] = {
     "PRAGMA journal_mode=WAL",
     "PRAGMA synchronous=FULL",
     "CREATE INDEX IF NOT EXISTS index_tbWare_barcode on tbWare (barcode)",
-    "CREATE INDEX IF NOT EXISTS index_tbWare_firstLetter_nocase on tbWare "
-    "(firstLetter COLLATE NOCASE)",
+    ("CREATE INDEX IF NOT EXISTS index_tbWare_firstLetter_nocase on tbWare "
+     "(firstLetter COLLATE NOCASE)"),
     "CREATE INDEX IF NOT EXISTS index_tbSalesWare_time on tbSalesWare (time)",
 };
 
