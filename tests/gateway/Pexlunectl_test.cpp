@@ -20,10 +20,7 @@ struct RunResult {
   std::vector<std::string> lines;
 };
 
-fs::path BinaryDir() {
-  const char* dir = std::getenv("TILLORA_BINARY_DIR");
-  return dir ? fs::path(dir) : fs::current_path();
-}
+fs::path BinaryDir() { return fs::path(TILLORA_TEST_BINARY_DIR); }
 
 // A work directory as an installation has it: configuration and templates.
 void PrepareWorkDir(const fs::path& work) {
