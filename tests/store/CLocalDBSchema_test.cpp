@@ -108,6 +108,11 @@ TEST_F(StoreSchema, Version1FileClimbsToVersion8InOneStartKeepingItsRows) {
   EXPECT_EQ(raw.ColumnNames("tbCombinModeWareStock"), kCombinColumns);
   EXPECT_EQ(raw.ColumnNames("tbMaterial"), kMaterialColumns);
   EXPECT_EQ(raw.Int("select count(*) from sqlite_master where name='tbSalesWare11'"), 0);
+  // Files made before the search indexes and the write-ahead log gain them.
+  EXPECT_EQ(raw.Int("select count(*) from sqlite_master where name in ('index_tbWare_barcode', "
+                    "'index_tbWare_firstLetter_nocase', 'index_tbSalesWare_time')"),
+            3);
+  EXPECT_EQ(raw.Text("PRAGMA journal_mode"), "wal");
 
   int counter = 0;
   ASSERT_TRUE(db.get_ware_sales_id_from_db(counter));
