@@ -52,9 +52,13 @@ bool CXmlDoc::Parse(std::u16string_view text) {
         .End();
     text = {};
   }
-  // The text may be a view of this document's own text.
-  std::u16string copy(text);
-  m_text.swap(copy);
+  bool aliased = text.data() >= m_text.data() && text.data() <= m_text.data() + m_text.size();
+  if (aliased) {
+    std::u16string copy(text);  // a view of this document's own text
+    m_text.swap(copy);
+  } else {
+    m_text.assign(text);  // reuses the capacity of the previous text
+  }
   return Reindex();
 }
 

@@ -50,7 +50,7 @@ void CXmlDoc::Index::Grow(std::size_t capacity) {
   }
 }
 
-int CXmlDoc::Index::Add() {
+int CXmlDoc::Index::AddSlow() {
   if (!m_free.empty()) {
     int e = m_free.back();
     m_free.pop_back();

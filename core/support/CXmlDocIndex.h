@@ -35,7 +35,12 @@ inline bool IsSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c
 inline bool IsNameStart(char16_t c) {
   return (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c > 0x60;
 }
-inline bool IsNameEnd(char16_t c) { return IsSpace(c) || c == '/' || c == '>'; }
+// White space, '/' and '>' end a tag name; one mask test covers them.
+inline bool IsNameEnd(char16_t c) {
+  constexpr std::uint64_t kEnds = (1ull << ' ') | (1ull << '\t') | (1ull << '\n') | (1ull << '\r') |
+                                  (1ull << '/') | (1ull << '>');
+  return c <= '>' && ((kEnds >> c) & 1) != 0;
+}
 
 enum class NodeKind : std::uint8_t {
   kStartTag,
@@ -46,6 +51,17 @@ enum class NodeKind : std::uint8_t {
   kComment,
   kDoctype,
   kError,
+};
+
+// An element of the scanner's open-element stack. lastChild is kept here
+// while the element is open; the first child's link to the last sibling is
+// written when the element is closed.
+struct OpenElement {
+  int element;
+  int lastChild;
+  std::size_t nameStart;
+  std::size_t nameLength;
+  std::uint32_t hash;
 };
 
 // One markup construct. Offsets are into the tokenized text; for tags the
@@ -173,7 +189,13 @@ public:
   void Reset(std::size_t reserve);
   // A fresh record, reusing removed numbers first; 0 when the numbers
   // would leave the 32-bit range.
-  int Add();
+  int Add() {
+    if (m_free.empty() && static_cast<std::size_t>(m_count) < m_capacity) {
+      (*this)[m_count] = Element{};
+      return m_count++;
+    }
+    return AddSlow();
+  }
   // Returns an element and its whole subtree to the free numbers.
   void FreeSubtree(int e);
   // Number of record slots in use, including record 0 and freed ones.
@@ -196,21 +218,33 @@ public:
   void FixLevels();
   int Level(int e) const { return e ? (*this)[e].level : 0; }
 
+  // Working storage of the scanner, kept between parses to save allocations.
+  // The buckets are all zero whenever no scan is running.
+  std::vector<xmldoc::OpenElement>& ScratchStack() { return m_scratchStack; }
+  std::vector<std::uint32_t>& ScratchBuckets() { return m_scratchBuckets; }
+
 private:
+  int AddSlow();
   void Grow(std::size_t capacity);
 
   std::vector<std::unique_ptr<Element[]>> m_segments;
   std::vector<int> m_free;
+  std::vector<xmldoc::OpenElement> m_scratchStack;
+  std::vector<std::uint32_t> m_scratchBuckets;
   int m_count = 0;
   std::size_t m_capacity = 0;
 };
 
-// Builds the element index of a text (Algorithms step 1 of the document's
-// design): an open-element stack, unended and lone end tags, notes.
+// Builds the element index of a text: an open-element stack, unended and
+// lone end tags, notes. Well-formed text takes a fast path that matches each
+// end tag against the innermost open element only; the first end tag that
+// does not match starts keeping per-name counts of the open elements, so
+// that runs of lone end tags never walk a deep stack.
 class CXmlDoc::Scanner {
 public:
   Scanner(std::u16string_view text, Index& index, std::u16string& notes)
-      : m_text(text), m_index(index), m_notes(notes) {}
+      : m_text(text), m_index(index), m_notes(notes), m_stack(index.ScratchStack()),
+        m_openNames(index.ScratchBuckets()) {}
   // Indexes the whole text below record 0; true when well formed.
   bool Run();
   int TopLevelCount() const { return m_topLevel; }
@@ -218,28 +252,29 @@ public:
   bool Faulty() const { return m_fault; }
 
 private:
-  struct Open {
-    int element;
-    std::uint32_t hash;
-    std::size_t nameStart;
-    std::size_t nameLength;
-  };
+  using Open = xmldoc::OpenElement;
 
-  void OnStartTag(const xmldoc::Node& node);
-  void OnEndTag(const xmldoc::Node& node);
+  std::size_t ScanOne(std::size_t pos);
+  void OnStartTag(std::size_t start, std::size_t end, std::size_t nameEnd, bool empty);
+  void OnEndTag(std::size_t start, std::size_t end, std::size_t nameEnd);
   void OnFault(const xmldoc::Node& node);
-  int MatchOpen(std::size_t nameStart, std::size_t nameLength, std::uint32_t hash) const;
-  void Close(int depth, const xmldoc::Node& node);
+  void OnLimit(const char* note, std::size_t offset);
+  bool IsTopName(std::size_t nameStart, std::size_t nameLength) const;
+  int MatchOpen(std::size_t nameStart, std::size_t nameLength);
+  void StartCounting();
   void Unend(std::size_t fromDepth);
   void Pop();
-  std::uint32_t HashName(std::size_t start, std::size_t end) const;
+  void Seal(int parent, int lastChild);
+  std::uint32_t HashName(std::size_t start, std::size_t length) const;
 
   std::u16string_view m_text;
   Index& m_index;
   std::u16string& m_notes;
-  std::vector<Open> m_stack;
-  std::vector<std::uint32_t> m_openNames;  // open elements per name hash bucket
+  std::vector<Open>& m_stack;
+  std::vector<std::uint32_t>& m_openNames;  // open elements per name hash bucket
+  int m_rootLast = 0;
   int m_topLevel = 0;
+  bool m_counting = false;
   bool m_fault = false;
   bool m_levelsMoved = false;
 };

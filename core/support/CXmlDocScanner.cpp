@@ -258,32 +258,24 @@ namespace {
 constexpr std::size_t kNameBuckets = 4096;
 }
 
-std::uint32_t CXmlDoc::Scanner::HashName(std::size_t start, std::size_t end) const {
+std::uint32_t CXmlDoc::Scanner::HashName(std::size_t start, std::size_t length) const {
   std::uint32_t hash = 2166136261u;
-  for (std::size_t i = start; i < end; ++i) hash = (hash ^ m_text[i]) * 16777619u;
+  for (std::size_t i = start; i < start + length; ++i) hash = (hash ^ m_text[i]) * 16777619u;
   return hash;
 }
 
 bool CXmlDoc::Scanner::Run() {
-  m_openNames.assign(kNameBuckets, 0);
-  xmldoc::Tokenizer tokenizer(m_text);
-  Node node;
-  while (tokenizer.Next(node)) {
-    switch (node.kind) {
-      case NodeKind::kStartTag:
-        OnStartTag(node);
-        break;
-      case NodeKind::kEndTag:
-        OnEndTag(node);
-        break;
-      case NodeKind::kError:
-        OnFault(node);
-        break;
-      default:
-        break;  // text, comments, instructions and declarations stay in the text only
-    }
+  m_stack.clear();
+  if (m_openNames.size() != kNameBuckets) m_openNames.assign(kNameBuckets, 0);
+  std::size_t pos = 0;
+  for (;;) {
+    pos = xmldoc::FindTagOpen(m_text, pos);
+    if (pos >= m_text.size()) break;
+    pos = ScanOne(pos);
   }
   if (!m_stack.empty()) Unend(0);
+  Seal(0, m_rootLast);
+  m_counting = false;
   if (m_levelsMoved) m_index.FixLevels();
   m_index[0].length = static_cast<std::int32_t>(m_text.size());
   for (int e = m_index[0].firstChild; e != 0; e = m_index[e].next) ++m_topLevel;
@@ -291,6 +283,50 @@ bool CXmlDoc::Scanner::Run() {
   if (m_topLevel == 0) notes.Begin("no_root_element").End();
   if (m_topLevel > 1) notes.Begin("root_has_sibling").Attr("count", m_topLevel).End();
   return !m_fault && m_topLevel == 1;
+}
+
+// Handles the markup at pos ('<') and returns where scanning goes on. Plain
+// `<name>`, `<name/>` and `</name>` are read here; everything else goes
+// through the tokenizer, which gives the same result for these three.
+std::size_t CXmlDoc::Scanner::ScanOne(std::size_t pos) {
+  const char16_t* text = m_text.data();
+  const std::size_t size = m_text.size();
+  std::size_t i = pos + 1;
+  if (i < size && xmldoc::IsNameStart(text[i])) {
+    while (i < size && !xmldoc::IsNameEnd(text[i])) ++i;
+    if (i < size && text[i] == u'>') {
+      OnStartTag(pos, i + 1, i, false);
+      return i + 1;
+    }
+    if (i + 1 < size && text[i] == u'/' && text[i + 1] == u'>') {
+      OnStartTag(pos, i + 2, i, true);
+      return i + 2;
+    }
+  } else if (i + 1 < size && text[i] == u'/' && xmldoc::IsNameStart(text[i + 1])) {
+    i += 2;
+    while (i < size && !xmldoc::IsNameEnd(text[i])) ++i;
+    if (i < size && text[i] == u'>') {
+      OnEndTag(pos, i + 1, i);
+      return i + 1;
+    }
+  }
+  xmldoc::Tokenizer tokenizer(m_text, pos);
+  Node node;
+  tokenizer.Next(node);
+  switch (node.kind) {
+    case NodeKind::kStartTag:
+      OnStartTag(node.start, node.end, node.nameEnd, node.empty);
+      break;
+    case NodeKind::kEndTag:
+      OnEndTag(node.start, node.end, node.nameEnd);
+      break;
+    case NodeKind::kError:
+      OnFault(node);
+      break;
+    default:
+      break;  // comments, instructions and declarations stay in the text only
+  }
+  return node.end;
 }
 
 void CXmlDoc::Scanner::OnFault(const Node& node) {
@@ -301,39 +337,73 @@ void CXmlDoc::Scanner::OnFault(const Node& node) {
   notes.Attr("offset", static_cast<long long>(node.start)).End();
 }
 
-void CXmlDoc::Scanner::OnStartTag(const Node& node) {
-  std::size_t length = node.end - node.start;
+// A tag a record cannot hold is skipped like a syntax fault.
+void CXmlDoc::Scanner::OnLimit(const char* note, std::size_t offset) {
+  m_fault = true;
+  xmldoc::NoteWriter(m_notes).Begin(note).Attr("offset", static_cast<long long>(offset)).End();
+}
+
+void CXmlDoc::Scanner::OnStartTag(std::size_t start, std::size_t end, std::size_t nameEnd, bool empty) {
+  std::size_t length = end - start;
+  if (length > xmldoc::kMaxStartTag) return OnLimit("start_tag_too_long", start);
+  // The open elements are exactly the ancestors, so the depth is the level.
+  std::size_t level = m_stack.size() + 1;
+  if (level > static_cast<std::size_t>(xmldoc::kMaxLevel)) return OnLimit("nesting_too_deep", start);
+  int e = m_index.Add();
+  if (e == 0) return OnLimit("too_many_elements", start);
   int parent = m_stack.empty() ? 0 : m_stack.back().element;
-  int level = m_index.Level(parent) + 1;
-  const char* limit = nullptr;
-  if (length > xmldoc::kMaxStartTag) limit = "start_tag_too_long";
-  if (level > xmldoc::kMaxLevel) limit = "nesting_too_deep";
-  int e = limit ? 0 : m_index.Add();
-  if (e == 0) {
-    // A record could not hold it: the tag is skipped like a syntax fault.
-    m_fault = true;
-    xmldoc::NoteWriter(m_notes)
-        .Begin(limit ? limit : "too_many_elements")
-        .Attr("offset", static_cast<long long>(node.start))
-        .End();
-    return;
-  }
+  int& last = m_stack.empty() ? m_rootLast : m_stack.back().lastChild;
   Element& record = m_index[e];
-  record.start = static_cast<std::int32_t>(node.start);
+  record.start = static_cast<std::int32_t>(start);
   record.length = static_cast<std::int32_t>(length);
   record.startTagLength = static_cast<std::uint32_t>(length);
   record.level = static_cast<std::uint16_t>(level);
-  m_index.AppendChild(parent, e);
-  if (node.empty) return;
-  std::uint32_t hash = HashName(node.nameStart, node.nameEnd);
-  m_stack.push_back({e, hash, node.nameStart, node.nameEnd - node.nameStart});
-  ++m_openNames[hash % kNameBuckets];
+  record.parent = parent;
+  if (last == 0) {
+    m_index[parent].firstChild = e;
+    record.flags = xmldoc::kFirstSibling;
+  } else {
+    m_index[last].next = e;
+    record.prev = last;
+  }
+  last = e;
+  if (empty) return;
+  std::size_t nameLength = nameEnd - start - 1;
+  std::uint32_t hash = m_counting ? HashName(start + 1, nameLength) : 0;
+  m_stack.push_back({e, 0, start + 1, nameLength, hash});
+  if (m_counting) ++m_openNames[hash % kNameBuckets];
 }
 
-int CXmlDoc::Scanner::MatchOpen(std::size_t nameStart, std::size_t nameLength,
-                                std::uint32_t hash) const {
-  // The bucket count answers "no such open element" without walking the
-  // stack, so runs of lone end tags stay linear.
+// Writes the first child's link to the last sibling, left open while the
+// parent was being filled.
+inline void CXmlDoc::Scanner::Seal(int parent, int lastChild) {
+  int first = m_index[parent].firstChild;
+  if (first != 0) m_index[first].prev = lastChild;
+}
+
+// Names are short: a plain loop beats a call to memcmp.
+inline bool CXmlDoc::Scanner::IsTopName(std::size_t nameStart, std::size_t nameLength) const {
+  if (m_stack.empty() || m_stack.back().nameLength != nameLength) return false;
+  const char16_t* open = m_text.data() + m_stack.back().nameStart;
+  const char16_t* name = m_text.data() + nameStart;
+  for (std::size_t i = 0; i < nameLength; ++i) {
+    if (open[i] != name[i]) return false;
+  }
+  return true;
+}
+
+void CXmlDoc::Scanner::StartCounting() {
+  m_counting = true;
+  for (Open& open : m_stack) {
+    open.hash = HashName(open.nameStart, open.nameLength);
+    ++m_openNames[open.hash % kNameBuckets];
+  }
+}
+
+int CXmlDoc::Scanner::MatchOpen(std::size_t nameStart, std::size_t nameLength) {
+  if (!m_counting) StartCounting();
+  std::uint32_t hash = HashName(nameStart, nameLength);
+  // The bucket count answers "no such open element" without a walk.
   if (m_openNames[hash % kNameBuckets] == 0) return -1;
   const char16_t* name = m_text.data() + nameStart;
   for (std::size_t d = m_stack.size(); d-- > 0;) {
@@ -346,40 +416,32 @@ int CXmlDoc::Scanner::MatchOpen(std::size_t nameStart, std::size_t nameLength,
   return -1;
 }
 
-void CXmlDoc::Scanner::OnEndTag(const Node& node) {
-  std::size_t length = node.end - node.start;
-  if (length > xmldoc::kMaxEndTag) {
-    m_fault = true;
-    xmldoc::NoteWriter(m_notes)
-        .Begin("end_tag_too_long")
-        .Attr("offset", static_cast<long long>(node.start))
-        .End();
-    return;
-  }
-  std::size_t nameLength = node.nameEnd - node.nameStart;
-  int depth = MatchOpen(node.nameStart, nameLength, HashName(node.nameStart, node.nameEnd));
+void CXmlDoc::Scanner::OnEndTag(std::size_t start, std::size_t end, std::size_t nameEnd) {
+  std::size_t length = end - start;
+  if (length > xmldoc::kMaxEndTag) return OnLimit("end_tag_too_long", start);
+  std::size_t nameLength = nameEnd - start - 2;
+  int depth = static_cast<int>(m_stack.size()) - 1;
+  if (!IsTopName(start + 2, nameLength)) depth = MatchOpen(start + 2, nameLength);
   if (depth < 0) {
     m_fault = true;
     xmldoc::NoteWriter(m_notes)
         .Begin("lone_end_tag")
-        .Attr("tagname", m_text.substr(node.nameStart, nameLength))
-        .Attr("offset", static_cast<long long>(node.start))
+        .Attr("tagname", m_text.substr(start + 2, nameLength))
+        .Attr("offset", static_cast<long long>(start))
         .End();
     return;
   }
   if (static_cast<std::size_t>(depth) + 1 < m_stack.size()) Unend(static_cast<std::size_t>(depth) + 1);
-  Close(depth, node);
-}
-
-void CXmlDoc::Scanner::Close(int depth, const Node& node) {
-  Element& record = m_index[m_stack[static_cast<std::size_t>(depth)].element];
-  record.length = static_cast<std::int32_t>(node.end) - record.start;
-  record.endTagLength = static_cast<std::uint32_t>(node.end - node.start);
+  Element& record = m_index[m_stack.back().element];
+  record.length = static_cast<std::int32_t>(end) - record.start;
+  record.endTagLength = static_cast<std::uint32_t>(length);
   Pop();
 }
 
-void CXmlDoc::Scanner::Pop() {
-  --m_openNames[m_stack.back().hash % kNameBuckets];
+inline void CXmlDoc::Scanner::Pop() {
+  const Open& top = m_stack.back();
+  Seal(top.element, top.lastChild);
+  if (m_counting) --m_openNames[top.hash % kNameBuckets];
   m_stack.pop_back();
 }
 
@@ -390,9 +452,12 @@ void CXmlDoc::Scanner::Pop() {
 void CXmlDoc::Scanner::Unend(std::size_t fromDepth) {
   m_fault = true;
   int parent = fromDepth == 0 ? 0 : m_stack[fromDepth - 1].element;
-  std::uint16_t childLevel = static_cast<std::uint16_t>(m_index.Level(parent) + 1);
+  int& parentLast = fromDepth == 0 ? m_rootLast : m_stack[fromDepth - 1].lastChild;
+  Seal(parent, parentLast);
+  std::uint16_t childLevel = static_cast<std::uint16_t>(fromDepth + 1);
   for (std::size_t d = fromDepth; d < m_stack.size(); ++d) {
     int unended = m_stack[d].element;
+    Seal(unended, m_stack[d].lastChild);
     Element& record = m_index[unended];
     record.flags |= xmldoc::kUnended;
     record.length = static_cast<std::int32_t>(record.startTagLength);
@@ -412,5 +477,9 @@ void CXmlDoc::Scanner::Unend(std::size_t fromDepth) {
       child = next;
     }
   }
-  while (m_stack.size() > fromDepth) Pop();
+  parentLast = m_index.LastChild(parent);
+  while (m_stack.size() > fromDepth) {
+    m_stack.back().lastChild = 0;  // its children have moved away
+    Pop();
+  }
 }
