@@ -35,17 +35,14 @@ bool CGridTable::SaveFile(const std::string& path) {
   return true;
 }
 
-int CGridTable::GetRows() const {
-  return static_cast<int>(m_document.rows.size());
-}
+int CGridTable::GetRows() const { return static_cast<int>(m_document.rows.size()); }
 
-int CGridTable::GetCols() const {
-  return static_cast<int>(m_document.columnsMm.size());
-}
+int CGridTable::GetCols() const { return static_cast<int>(m_document.columnsMm.size()); }
 
 const GridDocument::Cell* CGridTable::CellAt(int row, int col) const {
   if (row < 1 || col < 1 || row > GetRows() || col > GetCols()) return nullptr;
-  return &m_document.rows[static_cast<std::size_t>(row - 1)].cells[static_cast<std::size_t>(col - 1)];
+  return &m_document.rows[static_cast<std::size_t>(row - 1)]
+              .cells[static_cast<std::size_t>(col - 1)];
 }
 
 GridDocument::Cell* CGridTable::CellAt(int row, int col) {
@@ -59,7 +56,9 @@ std::u16string CGridTable::GetCellText(int row, int col) const {
 
 bool CGridTable::SetCellText(int row, int col, std::u16string_view text) {
   GridDocument::Cell* cell = CellAt(row, col);
-  if (!cell) return Fail("cell (" + std::to_string(row) + ", " + std::to_string(col) + ") is outside the grid");
+  if (!cell)
+    return Fail("cell (" + std::to_string(row) + ", " + std::to_string(col) +
+                ") is outside the grid");
   std::string utf8 = GridText::ToUtf8(text);
   cell->text = std::string(GridText::TruncateUtf8(utf8, GridDocument::kMaxTextBytes));
   return true;
@@ -67,7 +66,9 @@ bool CGridTable::SetCellText(int row, int col, std::u16string_view text) {
 
 bool CGridTable::SetCellFontSize(int row, int col, float points) {
   GridDocument::Cell* cell = CellAt(row, col);
-  if (!cell) return Fail("cell (" + std::to_string(row) + ", " + std::to_string(col) + ") is outside the grid");
+  if (!cell)
+    return Fail("cell (" + std::to_string(row) + ", " + std::to_string(col) +
+                ") is outside the grid");
   if (!std::isfinite(points) || points < GridDocument::kMinFontSize ||
       points > GridDocument::kMaxFontSize) {
     return Fail("font size " + std::to_string(points) + " is outside 1 to 144 points");
@@ -79,7 +80,8 @@ bool CGridTable::SetCellFontSize(int row, int col, float points) {
 bool CGridTable::InsertRows(int position, int count) {
   if (!m_loaded || m_document.rows.empty()) return Fail("no template is loaded");
   if (position < 1 || position > GetRows() + 1) return Fail("row position outside the grid");
-  if (count < 0 || static_cast<std::size_t>(count) > GridDocument::kMaxRows - m_document.rows.size()) {
+  if (count < 0 ||
+      static_cast<std::size_t>(count) > GridDocument::kMaxRows - m_document.rows.size()) {
     return Fail("the grid would have more than 100000 rows");
   }
   std::size_t model = static_cast<std::size_t>(std::min(position, GetRows()) - 1);
@@ -104,9 +106,7 @@ bool CGridTable::Print() {
   return true;
 }
 
-std::u16string CGridTable::GetPrinterName() const {
-  return GridText::ToUtf16(m_printerName);
-}
+std::u16string CGridTable::GetPrinterName() const { return GridText::ToUtf16(m_printerName); }
 
 void CGridTable::SetPrinterName(std::u16string_view name) {
   m_printerName = GridText::ToUtf8(name);

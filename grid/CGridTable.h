@@ -1,7 +1,6 @@
-// CGridTable: the report grid the forms are printed with — load a template
-// file, read and fill its cells, insert list rows, save, render and print
-// through CUPS. Owned by its user (the device manager keeps one for the host
-// thread); not locked: one thread at a time.
+// CGridTable: the report grid forms are printed with: load a template, fill
+// its cells, insert list rows, save, render, print through CUPS. Owned by its
+// user (the device manager keeps one); not locked: one thread at a time.
 #pragma once
 
 #include <chrono>

@@ -120,14 +120,16 @@ CupsPrinter::Result CupsPrinter::Print(const std::string& destination, std::stri
                                        std::chrono::milliseconds timeout) {
   Deadline deadline{Clock::now() + timeout};
   CupsHttpPtr http = Connect(deadline);
-  if (!http) return Fail(LastCupsError(std::string("cannot reach the print server ") + cupsServer()));
+  if (!http)
+    return Fail(LastCupsError(std::string("cannot reach the print server ") + cupsServer()));
   CupsDestPtr dest(
       cupsGetNamedDest(http.get(), destination.empty() ? nullptr : destination.c_str(), nullptr));
   if (!dest) {
     return Fail(destination.empty() ? "CUPS has no default printer"
                                     : "CUPS has no printer named '" + destination + "'");
   }
-  int jobId = cupsCreateJob(http.get(), dest->name, title.c_str(), dest->num_options, dest->options);
+  int jobId =
+      cupsCreateJob(http.get(), dest->name, title.c_str(), dest->num_options, dest->options);
   if (jobId <= 0) return Fail(LastCupsError("CUPS refused the job"));
   Result result;
   result.jobId = jobId;

@@ -1,7 +1,6 @@
-// CupsPrinter: hands a rendered PDF to CUPS and waits, up to a deadline, until
-// the printer has taken the job. No state: each call opens and closes its own
-// connection, so calls on different threads are independent. The scheduler is
-// the one libcups finds (CUPS_SERVER, client.conf, the local default).
+// CupsPrinter: hands a rendered PDF to the CUPS scheduler libcups finds and
+// waits, up to a deadline, until the printer has taken the job. No state: each
+// call has its own connection, so calls on different threads are independent.
 #pragma once
 
 #include <chrono>

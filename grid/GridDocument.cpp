@@ -20,9 +20,7 @@ double GridDocument::PaperWidthMm(Paper paper) {
   return 210;
 }
 
-double GridDocument::PaperHeightMm(Paper paper) {
-  return paper == Paper::A4 ? 297 : 0;
-}
+double GridDocument::PaperHeightMm(Paper paper) { return paper == Paper::A4 ? 297 : 0; }
 
 double GridDocument::ContentWidthMm() const {
   return std::accumulate(columnsMm.begin(), columnsMm.end(), 0.0);

@@ -25,7 +25,7 @@ struct GridDocument {
     double heightMm = 0;  // minimum; the row grows to fit its text
     Rule top = Rule::None;
     Rule bottom = Rule::None;
-    bool boxed = false;  // a frame around every cell of the row
+    bool boxed = false;       // a frame around every cell of the row
     std::vector<Cell> cells;  // exactly one per column
   };
 

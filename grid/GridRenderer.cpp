@@ -19,7 +19,7 @@ constexpr double kPadY = 0.3 * kPtPerMm;
 constexpr double kRuleWidth = 0.6;
 constexpr double kBoxWidth = 0.5;
 constexpr double kDash[] = {2.5, 1.5};
-constexpr double kPngPageGap = 8;   // points of grey between stacked pages
+constexpr double kPngPageGap = 8;     // points of grey between stacked pages
 constexpr int kMaxPngPixels = 32767;  // cairo's limit for one image side
 
 struct PlacedRow {
@@ -52,15 +52,16 @@ public:
   PangoLayoutPtr Layout(const Doc& doc, const Doc::Cell& cell, double width) const {
     PangoLayoutPtr layout(pango_layout_new(m_context.get()));
     PangoFontPtr font(pango_font_description_new());
-    pango_font_description_set_family(font.get(),
-                                      cell.mono ? GridRenderer::kMonoFont : GridRenderer::kSansFont);
+    pango_font_description_set_family(
+        font.get(), cell.mono ? GridRenderer::kMonoFont : GridRenderer::kSansFont);
     float size = cell.fontSize > 0 ? cell.fontSize : doc.fontSize;
     pango_font_description_set_size(font.get(), static_cast<int>(size * PANGO_SCALE));
-    pango_font_description_set_weight(font.get(), cell.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_weight(font.get(),
+                                      cell.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_layout_set_font_description(layout.get(), font.get());
     pango_layout_set_width(layout.get(), static_cast<int>(std::max(1.0, width) * PANGO_SCALE));
     pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_alignment(layout.get(), cell.align == Doc::Align::Center ? PANGO_ALIGN_CENTER
+    pango_layout_set_alignment(layout.get(), cell.align == Doc::Align::Center  ? PANGO_ALIGN_CENTER
                                              : cell.align == Doc::Align::Right ? PANGO_ALIGN_RIGHT
                                                                                : PANGO_ALIGN_LEFT);
     pango_layout_set_text(layout.get(), cell.text.data(), static_cast<int>(cell.text.size()));
@@ -188,8 +189,7 @@ bool Check(cairo_status_t status, std::string& message) {
 
 }  // namespace
 
-bool GridRenderer::RenderPdf(const GridDocument& document, std::string& pdf,
-                             std::string& message) {
+bool GridRenderer::RenderPdf(const GridDocument& document, std::string& pdf, std::string& message) {
   pdf.clear();
   Geometry geometry = Measure(document);
   CairoSurfacePtr surface(cairo_pdf_surface_create_for_stream(AppendBytes, &pdf, geometry.pageWidth,
@@ -245,6 +245,4 @@ bool GridRenderer::RenderPng(const GridDocument& document, const std::string& pa
   return true;
 }
 
-int GridRenderer::PageCount(const GridDocument& document) {
-  return Measure(document).pages;
-}
+int GridRenderer::PageCount(const GridDocument& document) { return Measure(document).pages; }

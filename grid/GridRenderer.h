@@ -1,7 +1,6 @@
-// GridRenderer: draws a GridDocument with cairo and pango — one long page on
-// thermal paper (as tall as the content), sheets of A4 otherwise — as PDF for
-// printing and PNG for previews. Stateless; any thread, one call at a time per
-// document (fontconfig and pango keep their own locked caches).
+// GridRenderer: draws a GridDocument with cairo and pango (thermal paper as one
+// page as long as the content, A4 as sheets) to PDF for printing and PNG for
+// previews. Stateless; any thread (pango keeps a font map per thread).
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <initializer_list>
 #include <set>
 #include <vector>
 
@@ -109,20 +110,30 @@ bool ParseInt(std::string_view text, int& value) {
   return !text.empty() && ec == std::errc() && ptr == end;
 }
 
+// Finds a keyword in a table of names; false when it is not there.
+template <typename T>
+bool Lookup(std::string_view text, std::initializer_list<std::pair<std::string_view, T>> table,
+            T& out) {
+  for (const auto& [name, value] : table) {
+    if (text == name) {
+      out = value;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool ParseRule(std::string_view text, Doc::Rule& rule) {
-  if (text == "none") rule = Doc::Rule::None;
-  else if (text == "solid") rule = Doc::Rule::Solid;
-  else if (text == "dashed") rule = Doc::Rule::Dashed;
-  else return false;
-  return true;
+  return Lookup<Doc::Rule>(
+      text, {{"none", Doc::Rule::None}, {"solid", Doc::Rule::Solid}, {"dashed", Doc::Rule::Dashed}},
+      rule);
 }
 
 bool ParseAlign(std::string_view text, Doc::Align& align) {
-  if (text == "left") align = Doc::Align::Left;
-  else if (text == "center") align = Doc::Align::Center;
-  else if (text == "right") align = Doc::Align::Right;
-  else return false;
-  return true;
+  return Lookup<Doc::Align>(
+      text,
+      {{"left", Doc::Align::Left}, {"center", Doc::Align::Center}, {"right", Doc::Align::Right}},
+      align);
 }
 
 // Splits "key=value"; a word without "=" has an empty value.
@@ -200,10 +211,14 @@ private:
   bool Paper(const std::vector<Token>& tokens) {
     if (tokens.size() != 2) return Fail("'paper' takes one value: 58mm, 80mm or a4");
     const std::string& value = tokens[1].text;
-    if (value == "58mm") m_doc.paper = Doc::Paper::Thermal58;
-    else if (value == "80mm") m_doc.paper = Doc::Paper::Thermal80;
-    else if (value == "a4" || value == "A4") m_doc.paper = Doc::Paper::A4;
-    else return Fail("unknown paper '" + value + "' (58mm, 80mm or a4)");
+    if (!Lookup<Doc::Paper>(value,
+                            {{"58mm", Doc::Paper::Thermal58},
+                             {"80mm", Doc::Paper::Thermal80},
+                             {"a4", Doc::Paper::A4},
+                             {"A4", Doc::Paper::A4}},
+                            m_doc.paper)) {
+      return Fail("unknown paper '" + value + "' (58mm, 80mm or a4)");
+    }
     return true;
   }
 
@@ -329,8 +344,7 @@ private:
 
   bool Size(std::string_view text, float& out) {
     double value = 0;
-    if (!ParseNumber(text, "pt", value) || value < Doc::kMinFontSize ||
-        value > Doc::kMaxFontSize) {
+    if (!ParseNumber(text, "pt", value) || value < Doc::kMinFontSize || value > Doc::kMaxFontSize) {
       return Fail("'" + std::string(text) + "' is not a font size from 1 to 144 points");
     }
     out = static_cast<float>(value);

@@ -39,7 +39,9 @@ protected:
     ASSERT_TRUE(m_grid.OpenFile(m_dir / "list.grid")) << m_grid.GetLastError();
   }
 
-  std::string Text(int row, int col) const { return GridText::ToUtf8(m_grid.GetCellText(row, col)); }
+  std::string Text(int row, int col) const {
+    return GridText::ToUtf8(m_grid.GetCellText(row, col));
+  }
 
   GridTest::TempDir m_dir;
   CGridTable m_grid;
@@ -67,8 +69,8 @@ TEST_F(CGridTableTest, CellsOutsideTheGridReadEmptyAndRefuseWrites) {
 
 TEST_F(CGridTableTest, TextsRoundTripThroughCells) {
   const std::u16string texts[] = {
-      u"",  u"#netbarname#", u"座位号：#siteno#", u"拿铁咖啡（大杯）", u"¥22.00",
-      u"a\"b\\c\nd", u"emoji \U0001F375 tea", std::u16string(1, u'\xD800') + u"lone"};
+      u"",       u"#netbarname#", u"座位号：#siteno#",     u"拿铁咖啡（大杯）",
+      u"¥22.00", u"a\"b\\c\nd",   u"emoji \U0001F375 tea", std::u16string(1, u'\xD800') + u"lone"};
   for (const std::u16string& text : texts) {
     ASSERT_TRUE(m_grid.SetCellText(3, 1, text));
     std::u16string expected = text;
@@ -129,7 +131,8 @@ TEST_P(CGridTableInsert, PushesRowsDownAndCopiesTheLayout) {
   if (!test.ok || test.count == 0) return;
   const Doc::Row& model = before.rows[static_cast<std::size_t>(test.layoutFrom - 1)];
   for (int i = 0; i < test.count; ++i) {
-    const Doc::Row& added = m_grid.GetDocument().rows[static_cast<std::size_t>(test.position - 1 + i)];
+    const Doc::Row& added =
+        m_grid.GetDocument().rows[static_cast<std::size_t>(test.position - 1 + i)];
     EXPECT_DOUBLE_EQ(added.heightMm, model.heightMm);
     EXPECT_EQ(added.boxed, model.boxed);
     EXPECT_EQ(added.top, model.top);

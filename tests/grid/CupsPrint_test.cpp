@@ -42,8 +42,8 @@ protected:
 
   static std::string AwaitPdfText(int jobId) {
     std::string pdf;
-    bool done = GridTest::waitFor([&] { return !(pdf = s_server->FinishedPdf(jobId)).empty(); },
-                                  kJobDone);
+    bool done =
+        GridTest::waitFor([&] { return !(pdf = s_server->FinishedPdf(jobId)).empty(); }, kJobDone);
     EXPECT_TRUE(done) << "no PDF for job " << jobId << "; waiting: " << s_server->WaitingJobs();
     return done ? GridTest::PdfText(pdf) : std::string();
   }
@@ -89,18 +89,27 @@ struct FormCase {
 const FormCase kForms[] = {
     {"Receipt58",
      "Xiaopiao58.grid",
-     {{u"#time#", u"20240315 14:32:08"}, {u"#tittle#", u"星际网咖"}, {u"#tail#", u"谢谢惠顾"},
-      {u"#siteno#", u"A-023"}, {u"#total#", u"62.00"}, {u"#pay#", u"100.00"}, {u"#odd#", u"38.00"}},
+     {{u"#time#", u"20240315 14:32:08"},
+      {u"#tittle#", u"星际网咖"},
+      {u"#tail#", u"谢谢惠顾"},
+      {u"#siteno#", u"A-023"},
+      {u"#total#", u"62.00"},
+      {u"#pay#", u"100.00"},
+      {u"#odd#", u"38.00"}},
      u"商品名称",
      {{u"拿铁咖啡", u"2", u"44.00"}, {u"Americano", u"1", u"18.00"}},
      0,
-     {"星际网咖", "20240315 14:32:08", "A-023", "商品名称", "拿铁咖啡", "Americano", "44.00", "62.00",
-      "100.00", "38.00", "谢谢惠顾"},
+     {"星际网咖", "20240315 14:32:08", "A-023", "商品名称", "拿铁咖啡", "Americano", "44.00",
+      "62.00", "100.00", "38.00", "谢谢惠顾"},
      {"星际网咖", "商品名称", "拿铁咖啡", "Americano", "合计", "谢谢惠顾"}},
     {"Label",
      "BuGanJiao.grid",
-     {{u"#netbarname#", u"Star Cafe"}, {u"#time#", u"14:32:08"}, {u"#orderid#", u"1024(2/3)"},
-      {u"#warename#", u"拿铁(少冰)"}, {u"#siteno#", u"A-023"}, {u"#price#", u"22.00"}},
+     {{u"#netbarname#", u"Star Cafe"},
+      {u"#time#", u"14:32:08"},
+      {u"#orderid#", u"1024(2/3)"},
+      {u"#warename#", u"拿铁(少冰)"},
+      {u"#siteno#", u"A-023"},
+      {u"#price#", u"22.00"}},
      nullptr,
      {},
      0,
@@ -108,8 +117,10 @@ const FormCase kForms[] = {
      {"Star Cafe", "拿铁", "少冰", "座位"}},
     {"WareCheckA4",
      "WareCheckA4.grid",
-     {{u"#netbarname#", u"Star Cafe"}, {u"#barname#", u"Bar One"},
-      {u"#time#", u"2024-03-15 22:05:41"}, {u"#sectiontype#", u"Night"}},
+     {{u"#netbarname#", u"Star Cafe"},
+      {u"#barname#", u"Bar One"},
+      {u"#time#", u"2024-03-15 22:05:41"},
+      {u"#sectiontype#", u"Night"}},
      u"商品名称",
      {{u"可口可乐", u"12"}, {u"Sprite", u"7"}, {u"Red Bull", u"30"}},
      4,
@@ -136,7 +147,8 @@ TEST_P(CupsPrintForm, ArrivesAsPdfWithItsTexts) {
   ASSERT_GT(grid.GetLastJobId(), 0);
   std::string printed = AwaitPdfText(grid.GetLastJobId());
   for (const std::string& expected : form.printed) {
-    EXPECT_NE(printed.find(expected), std::string::npos) << expected << "\n--- printed ---\n" << printed;
+    EXPECT_NE(printed.find(expected), std::string::npos) << expected << "\n--- printed ---\n"
+                                                         << printed;
   }
   std::string sent = GridTest::PdfText(s_server->SubmittedDocument(grid.GetLastJobId()));
   for (const std::string& expected : form.expected) {
@@ -186,7 +198,8 @@ TEST_F(CupsPrint, JobNotTakenInTimeFailsAndIsCancelled) {
   EXPECT_GT(grid.GetLastJobId(), 0);
   EXPECT_NE(grid.GetLastError().find("in time"), std::string::npos) << grid.GetLastError();
   EXPECT_EQ(s_server->WaitingJobs(), "");
-  std::string id = std::string(CupsServer::kQueue) + "-" + std::to_string(grid.GetLastJobId()) + " ";
+  std::string id =
+      std::string(CupsServer::kQueue) + "-" + std::to_string(grid.GetLastJobId()) + " ";
   EXPECT_NE(s_server->Lp("lpstat -W completed -o").find(id), std::string::npos)
       << "the cancelled job should be listed among the finished ones";
 }

@@ -1,7 +1,6 @@
-// CupsServer: a private CUPS scheduler for the print tests, started and
-// stopped through cups_fixture.sh — its own folders, a domain socket,
-// CUPS_SERVER pointing at it, and one cups-pdf queue writing into its folder.
-// Owned by a test suite; one thread. Needs root (cups-pdf reads /etc/cups).
+// CupsServer: a private cupsd for the print tests (cups_fixture.sh): own folders,
+// a domain socket named by CUPS_SERVER, one cups-pdf queue writing into its
+// folder. Owned by a test suite; one thread; needs root (for /etc/cups).
 #pragma once
 
 #include <cups/cups.h>
@@ -53,7 +52,8 @@ public:
   // The PDF cups-pdf wrote for the job, once the job has completed; empty before.
   std::string FinishedPdf(int jobId) const {
     std::string id = std::string(kQueue) + "-" + std::to_string(jobId) + " ";
-    if (Lp("lpstat -W completed -o " + std::string(kQueue)).find(id) == std::string::npos) return {};
+    if (Lp("lpstat -W completed -o " + std::string(kQueue)).find(id) == std::string::npos)
+      return {};
     std::string suffix = "job_" + std::to_string(jobId) + ".pdf";
     std::error_code error;
     for (const auto& entry : GridTest::fs::directory_iterator(OutDir(), error)) {
@@ -75,7 +75,8 @@ public:
 
   // Runs a CUPS command against this scheduler; its standard output.
   std::string Lp(const std::string& command) const {
-    return GridTest::Run("CUPS_SERVER=" + GridTest::Quote(m_socket) + " " + command + " 2>/dev/null")
+    return GridTest::Run("CUPS_SERVER=" + GridTest::Quote(m_socket) + " " + command +
+                         " 2>/dev/null")
         .output;
   }
 

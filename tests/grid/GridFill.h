@@ -1,7 +1,6 @@
-// GridFill: the test side's stand-in for the device manager's form filling —
-// find a cell by its text, fill a placeholder, fill a list below its header —
-// so tests and the preview program can fill templates the way a print
-// routine does. Free functions on a caller-owned CGridTable; one thread.
+// GridFill: the tests' stand-in for the device manager's form filling (find a
+// cell by text, fill a placeholder, fill a list below its header), for tests
+// and the preview program. Free functions on a caller's CGridTable; one thread.
 #pragma once
 
 #include <string>

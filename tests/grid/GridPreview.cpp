@@ -22,8 +22,10 @@ bool Open(CGridTable& grid, const std::string& dir, const char* name) {
   return false;
 }
 
-void Fill(CGridTable& grid, std::initializer_list<std::pair<const char16_t*, const char16_t*>> pairs) {
-  for (const auto& [keyword, value] : pairs) GridFill::FillPlaceholder(grid, keyword, value, kFontSize);
+void Fill(CGridTable& grid,
+          std::initializer_list<std::pair<const char16_t*, const char16_t*>> pairs) {
+  for (const auto& [keyword, value] : pairs)
+    GridFill::FillPlaceholder(grid, keyword, value, kFontSize);
 }
 
 bool Receipt(const std::string& dir, CGridTable& grid, const char* name) {
@@ -60,9 +62,9 @@ bool WareCheckA4(const std::string& dir, CGridTable& grid) {
               {u"#barname#", u"一楼水吧"},
               {u"#time#", u"2024-03-15 22:05:41"},
               {u"#sectiontype#", u"晚班"}});
-  static const char16_t* kNames[] = {u"可口可乐", u"雪碧", u"康师傅冰红茶", u"农夫山泉",
-                                     u"红牛", u"脉动", u"乐事薯片", u"奥利奥", u"士力架",
-                                     u"泡面（红烧牛肉）", u"火腿肠", u"卤蛋"};
+  static const char16_t* kNames[] = {
+      u"可口可乐", u"雪碧",   u"康师傅冰红茶", u"农夫山泉",         u"红牛",   u"脉动",
+      u"乐事薯片", u"奥利奥", u"士力架",       u"泡面（红烧牛肉）", u"火腿肠", u"卤蛋"};
   std::vector<GridFill::Line> items;
   for (int i = 0; i < 61; ++i) {
     std::u16string name = kNames[i % 12];
@@ -89,11 +91,19 @@ std::vector<GridFill::Line> Numbered(const char16_t* stem, int count) {
 bool CashierHandover(const std::string& dir, CGridTable& grid, const std::string& name,
                      int secondCol) {
   if (!Open(grid, dir, name.c_str())) return false;
-  Fill(grid, {{u"#netbarname#", u"星际网咖"}, {u"#begintime#", u"20240315 08:00:00"},
-              {u"#endtime#", u"20240315 16:00:12"}, {u"#barname#", u"一楼水吧"},
-              {u"#sectiontype#", u"早班"}, {u"#cashier#", u"李晓雨"}, {u"#pre#", u"200.00"},
-              {u"#salescount#", u"86"}, {u"#sales#", u"1268.50"}, {u"#active#", u"30.00"},
-              {u"#odd#", u"1438.50"}, {u"#upload#", u"1200.00"}, {u"#save#", u"238.50"},
+  Fill(grid, {{u"#netbarname#", u"星际网咖"},
+              {u"#begintime#", u"20240315 08:00:00"},
+              {u"#endtime#", u"20240315 16:00:12"},
+              {u"#barname#", u"一楼水吧"},
+              {u"#sectiontype#", u"早班"},
+              {u"#cashier#", u"李晓雨"},
+              {u"#pre#", u"200.00"},
+              {u"#salescount#", u"86"},
+              {u"#sales#", u"1268.50"},
+              {u"#active#", u"30.00"},
+              {u"#odd#", u"1438.50"},
+              {u"#upload#", u"1200.00"},
+              {u"#save#", u"238.50"},
               {u"#error#", u"无错"}});
   if (name.ends_with(".nolist")) return true;
   std::vector<GridFill::Line> lines = Numbered(u"商品", 7);
@@ -104,10 +114,16 @@ bool CashierHandover(const std::string& dir, CGridTable& grid, const std::string
 bool MaterialHandover(const std::string& dir, CGridTable& grid, const std::string& name,
                       int secondCol) {
   if (!Open(grid, dir, name.c_str())) return false;
-  Fill(grid, {{u"#netbarname#", u"星际网咖"}, {u"#begintime#", u"20240315 08:00:00"},
-              {u"#endtime#", u"20240315 16:00:12"}, {u"#barname#", u"一楼水吧"},
-              {u"#cashier#", u"李晓雨"}, {u"#pre#", u"120"}, {u"#sales#", u"64"},
-              {u"#active#", u"3"}, {u"#scrap#", u"0"}, {u"#odd#", u"53"}});
+  Fill(grid, {{u"#netbarname#", u"星际网咖"},
+              {u"#begintime#", u"20240315 08:00:00"},
+              {u"#endtime#", u"20240315 16:00:12"},
+              {u"#barname#", u"一楼水吧"},
+              {u"#cashier#", u"李晓雨"},
+              {u"#pre#", u"120"},
+              {u"#sales#", u"64"},
+              {u"#active#", u"3"},
+              {u"#scrap#", u"0"},
+              {u"#odd#", u"53"}});
   if (name.ends_with(".nolist")) return true;
   std::vector<GridFill::Line> lines = Numbered(u"物料", 5);
   return secondCol ? GridFill::FillPairs(grid, u"物料名称", lines, secondCol, 2, 1, kFontSize)
@@ -117,8 +133,10 @@ bool MaterialHandover(const std::string& dir, CGridTable& grid, const std::strin
 bool CountCheck(const std::string& dir, CGridTable& grid, const std::string& name,
                 const char16_t* header) {
   if (!Open(grid, dir, name.c_str())) return false;
-  Fill(grid, {{u"#netbarname#", u"星际网咖"}, {u"#barname#", u"一楼水吧"},
-              {u"#time#", u"2024-03-15 22:05:41"}, {u"#sectiontype#", u"晚班"}});
+  Fill(grid, {{u"#netbarname#", u"星际网咖"},
+              {u"#barname#", u"一楼水吧"},
+              {u"#time#", u"2024-03-15 22:05:41"},
+              {u"#sectiontype#", u"晚班"}});
   std::vector<GridFill::Line> items = Numbered(u"项目", 6);
   for (GridFill::Line& item : items) item.resize(2);  // name and stock; the count is by hand
   return GridFill::FillRows(grid, header, items, 1, kFontSize);
@@ -143,7 +161,8 @@ bool RenderAll(const std::string& dir, const std::string& out) {
       std::string tag = p + (suffix.empty() ? "" : "-nolist");
       ok = ok && CashierHandover(dir, grid, "WorkSection" + p + ".grid" + suffix, second) &&
            Save(grid, out + "/worksection" + tag + ".png", dpi);
-      ok = ok && MaterialHandover(dir, grid, "MaterialWorkSection" + p + ".grid" + suffix, second) &&
+      ok = ok &&
+           MaterialHandover(dir, grid, "MaterialWorkSection" + p + ".grid" + suffix, second) &&
            Save(grid, out + "/materialworksection" + tag + ".png", dpi);
     }
     if (p != "A4") {
@@ -167,8 +186,8 @@ int main(int argc, char** argv) {
   std::string out = argv[2];
   CGridTable grid;
   bool ok = Receipt(dir, grid, "Xiaopiao58.grid") && Save(grid, out + "/receipt58.png", 203) &&
-            Label(dir, grid) && Save(grid, out + "/label.png", 203) &&
-            WareCheckA4(dir, grid) && Save(grid, out + "/warecheck-a4.png", 100);
+            Label(dir, grid) && Save(grid, out + "/label.png", 203) && WareCheckA4(dir, grid) &&
+            Save(grid, out + "/warecheck-a4.png", 100);
   if (ok && argc > 3 && std::string(argv[3]) == "all") ok = RenderAll(dir, out);
   return ok ? 0 : 1;
 }

@@ -38,8 +38,10 @@ std::pair<int, int> PngSize(const std::string& path) {
   std::string head = GridTest::ReadFile(path).substr(0, 24);
   if (head.size() < 24 || head.compare(1, 3, "PNG") != 0) return {0, 0};
   auto be32 = [&](std::size_t at) {
-    return (static_cast<unsigned char>(head[at]) << 24) | (static_cast<unsigned char>(head[at + 1]) << 16) |
-           (static_cast<unsigned char>(head[at + 2]) << 8) | static_cast<unsigned char>(head[at + 3]);
+    return (static_cast<unsigned char>(head[at]) << 24) |
+           (static_cast<unsigned char>(head[at + 1]) << 16) |
+           (static_cast<unsigned char>(head[at + 2]) << 8) |
+           static_cast<unsigned char>(head[at + 3]);
   };
   return {static_cast<int>(be32(16)), static_cast<int>(be32(20))};
 }
@@ -55,10 +57,13 @@ std::vector<GridFill::Line> ReceiptLines(int count) {
 
 void FillReceipt(CGridTable& grid, int lines) {
   ASSERT_TRUE(grid.OpenFile((GridTest::TemplateDir() / "Xiaopiao58.grid").string()));
-  const std::pair<const char16_t*, const char16_t*> values[] = {
-      {u"#time#", u"20240315 14:32:08"}, {u"#tittle#", u"星际网咖"}, {u"#tail#", u"谢谢惠顾"},
-      {u"#siteno#", u"A-023"},           {u"#total#", u"81.00"},     {u"#pay#", u"100.00"},
-      {u"#odd#", u"19.00"}};
+  const std::pair<const char16_t*, const char16_t*> values[] = {{u"#time#", u"20240315 14:32:08"},
+                                                                {u"#tittle#", u"星际网咖"},
+                                                                {u"#tail#", u"谢谢惠顾"},
+                                                                {u"#siteno#", u"A-023"},
+                                                                {u"#total#", u"81.00"},
+                                                                {u"#pay#", u"100.00"},
+                                                                {u"#odd#", u"19.00"}};
   for (auto [keyword, value] : values) {
     ASSERT_TRUE(GridFill::FillPlaceholder(grid, keyword, value, 9));
   }
@@ -71,9 +76,9 @@ TEST(GridRenderer, ReceiptPdfHoldsFilledValuesAndChineseText) {
   FillReceipt(grid, 3);
   ASSERT_TRUE(grid.RenderPdf(dir / "receipt.pdf")) << grid.GetLastError();
   std::string text = PdfText(dir / "receipt.pdf");
-  for (const char* expected : {"星际网咖", "20240315 14:32:08", "A-023", "商品名称", "数量", "金额",
-                               "拿铁咖啡1", "拿铁咖啡3", "3.50", "81.00", "100.00", "19.00",
-                               "谢谢惠顾", "合计"}) {
+  for (const char* expected :
+       {"星际网咖", "20240315 14:32:08", "A-023", "商品名称", "数量", "金额", "拿铁咖啡1",
+        "拿铁咖啡3", "3.50", "81.00", "100.00", "19.00", "谢谢惠顾", "合计"}) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   }
   EXPECT_EQ(text.find('#'), std::string::npos) << text;
@@ -96,7 +101,7 @@ TEST(GridRenderer, ThermalPaperIsOnePageAsLongAsTheContent) {
   auto [longWidth, longHeight] = PageSize(longInfo);
   EXPECT_NEAR(shortWidth, 58 * kPtPerMm, 0.5);
   EXPECT_NEAR(longWidth, 58 * kPtPerMm, 0.5);
-  EXPECT_GT(shortHeight, 60 * kPtPerMm);  // a real receipt, not a stub
+  EXPECT_GT(shortHeight, 60 * kPtPerMm);                    // a real receipt, not a stub
   EXPECT_GT(longHeight, shortHeight + 148 * 4 * kPtPerMm);  // 148 more lines of at least 4 mm
   EXPECT_NE(PdfText(dir / "long.pdf").find("拿铁咖啡150"), std::string::npos);
 }
@@ -106,7 +111,8 @@ TEST(GridRenderer, A4FlowsOntoSheets) {
   CGridTable grid;
   ASSERT_TRUE(grid.OpenFile((GridTest::TemplateDir() / "MaterialCheckA4.grid").string()));
   std::vector<GridFill::Line> items;
-  for (int i = 1; i <= 187; ++i) items.push_back({u"物料" + GridText::ToUtf16(std::to_string(i)), u"7"});
+  for (int i = 1; i <= 187; ++i)
+    items.push_back({u"物料" + GridText::ToUtf16(std::to_string(i)), u"7"});
   ASSERT_TRUE(GridFill::FillPairs(grid, u"物料名称", items, 4, 44, 49, 9));
   ASSERT_TRUE(grid.RenderPdf(dir / "check.pdf"));
   std::string info = PdfInfo(dir / "check.pdf");
@@ -143,7 +149,8 @@ TEST(GridRenderer, PngHasThePaperWidthAtTheResolution) {
 // than running into the next column.
 TEST(GridRenderer, LongTextWrapsAndTheRowGrows) {
   GridTest::TempDir dir;
-  const char* base = "tillora-grid 1\ncolumns 20 20\nrow\n  cell \"%s\"\n  cell \"end\"\nrow\n  cell \"x\"\n";
+  const char* base =
+      "tillora-grid 1\ncolumns 20 20\nrow\n  cell \"%s\"\n  cell \"end\"\nrow\n  cell \"x\"\n";
   char shortText[256];
   char longText[512];
   std::snprintf(shortText, sizeof shortText, base, "可乐");

@@ -76,9 +76,7 @@ struct BadCase {
   const char* message;  // a part of the message
 };
 
-std::string Head(const std::string& rest) {
-  return "tillora-grid 1\ncolumns 20 20\n" + rest;
-}
+std::string Head(const std::string& rest) { return "tillora-grid 1\ncolumns 20 20\n" + rest; }
 
 std::string ManyColumns(int count) {
   std::string text = "tillora-grid 1\ncolumns";
@@ -123,8 +121,10 @@ const BadCase kBadCases[] = {
     {"HeightWithJunk", Head("row height=5cm\n"), 3, "not a length"},
     {"ColumnZero", "tillora-grid 1\ncolumns 10 0\n", 2, "more than 0"},
     {"ColumnsTooMany", ManyColumns(33), 2, "more than 32 columns"},
-    {"ColumnsWiderThanPaper", "tillora-grid 1\ncolumns 30 30\nrow\n", 3, "wider than the 58 mm paper"},
-    {"MarginsWiderThanPaper", "tillora-grid 1\nmargin 5\ncolumns 50\nrow\n", 4, "wider than the 58 mm"},
+    {"ColumnsWiderThanPaper", "tillora-grid 1\ncolumns 30 30\nrow\n", 3,
+     "wider than the 58 mm paper"},
+    {"MarginsWiderThanPaper", "tillora-grid 1\nmargin 5\ncolumns 50\nrow\n", 4,
+     "wider than the 58 mm"},
     {"MarginTooMany", "tillora-grid 1\nmargin 1 2 3\n", 2, "one or two lengths"},
     {"NotUtf8", Head("row\ncell \"\xC3\x28\"\n"), 4, "not UTF-8"},
     {"NotUtf8ByEscape", Head("row\ncell \"\\xff\"\n"), 4, "text is not UTF-8"},

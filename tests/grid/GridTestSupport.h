@@ -26,9 +26,7 @@ inline fs::path SourceDir() {
   return dir ? fs::path(dir) : fs::path(TILLORA_GRID_SOURCE_DIR);
 }
 
-inline fs::path TemplateDir() {
-  return SourceDir() / "templates";
-}
+inline fs::path TemplateDir() { return SourceDir() / "templates"; }
 
 inline std::string ReadFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);

@@ -17,19 +17,19 @@ namespace {
 using Doc = GridDocument;
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kReceipt = {"#time#", "#tittle#", "#tail#", "#siteno#",
-                                           "#total#", "#pay#", "#odd#"};
-const std::vector<std::string> kLabel = {"#netbarname#", "#time#", "#orderid#",
-                                         "#warename#", "#siteno#", "#price#"};
+const std::vector<std::string> kReceipt = {"#time#",  "#tittle#", "#tail#", "#siteno#",
+                                           "#total#", "#pay#",    "#odd#"};
+const std::vector<std::string> kLabel = {"#netbarname#", "#time#",   "#orderid#",
+                                         "#warename#",   "#siteno#", "#price#"};
 const std::vector<std::string> kCountCheck = {"#netbarname#", "#barname#", "#time#",
                                               "#sectiontype#"};
 const std::vector<std::string> kMaterialHandover = {
     "#netbarname#", "#begintime#", "#endtime#", "#barname#", "#cashier#",
     "#pre#",        "#sales#",     "#active#",  "#scrap#",   "#odd#"};
 const std::vector<std::string> kCashierHandover = {
-    "#netbarname#", "#begintime#", "#endtime#", "#barname#", "#sectiontype#",
-    "#cashier#",    "#pre#",       "#salescount#", "#sales#", "#active#",
-    "#odd#",        "#upload#",    "#save#",    "#error#"};
+    "#netbarname#", "#begintime#", "#endtime#",    "#barname#", "#sectiontype#",
+    "#cashier#",    "#pre#",       "#salescount#", "#sales#",   "#active#",
+    "#odd#",        "#upload#",    "#save#",       "#error#"};
 
 const char* kWare = "商品名称";
 const char* kMaterial = "物料名称";
@@ -57,8 +57,10 @@ const TemplateCase kTemplates[] = {
     {"MaterialWorkSection58.grid", Doc::Paper::Thermal58, &kMaterialHandover, kMaterial, 1, 3, 0},
     {"MaterialWorkSection80.grid", Doc::Paper::Thermal80, &kMaterialHandover, kMaterial, 1, 3, 0},
     {"MaterialWorkSectionA4.grid", Doc::Paper::A4, &kMaterialHandover, kMaterial, 2, 3, 4},
-    {"MaterialWorkSection58.grid.nolist", Doc::Paper::Thermal58, &kMaterialHandover, nullptr, 0, 0, 0},
-    {"MaterialWorkSection80.grid.nolist", Doc::Paper::Thermal80, &kMaterialHandover, nullptr, 0, 0, 0},
+    {"MaterialWorkSection58.grid.nolist", Doc::Paper::Thermal58, &kMaterialHandover, nullptr, 0, 0,
+     0},
+    {"MaterialWorkSection80.grid.nolist", Doc::Paper::Thermal80, &kMaterialHandover, nullptr, 0, 0,
+     0},
     {"MaterialWorkSectionA4.grid.nolist", Doc::Paper::A4, &kMaterialHandover, nullptr, 0, 0, 0},
     {"WareCheck58.grid", Doc::Paper::Thermal58, &kCountCheck, kWare, 1, 2, 0},
     {"WareCheck80.grid", Doc::Paper::Thermal80, &kCountCheck, kWare, 1, 2, 0},
