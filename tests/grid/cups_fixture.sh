@@ -66,6 +66,10 @@ PreserveJobFiles Yes
 CONF
 }
 
+# Exited, or a zombie waiting for a parent that does not reap (the scheduler
+# was left to the init process when "start" returned).
+gone() { [[ ! -e /proc/$1 ]] || grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
+
 scheduler_running() { lpstat -r 2>/dev/null | grep -qx "scheduler is running"; }
 
 start() {
@@ -101,7 +105,7 @@ stop() {
   if [[ -f $dir/fixture.pid ]]; then
     local pid; pid=$(cat "$dir/fixture.pid")
     if kill "$pid" 2>/dev/null; then
-      wait_for 100 bash -c "! kill -0 $pid" || kill -KILL "$pid" 2>/dev/null || true
+      wait_for 100 gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
     fi
   fi
   rm -f "/etc/cups/cups-pdf-$(instance_of "$dir").conf"
