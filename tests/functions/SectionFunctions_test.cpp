@@ -94,10 +94,11 @@ TEST_F(SectionFunctions, QuickHandoverListsMadeToOrderWaresThenEachCombinedStock
 
 TEST_F(SectionFunctions, OtherModesListNoWares) {
   ASSERT_TRUE(Store().InsertWare({MakeWare(1, 1, "可乐")}));
+  size_t callbacks = 0;
   for (int mode : {0, 3}) {
     ASSERT_TRUE(Settings().SetSystemMode(0, mode));
     ASSERT_EQ(OpRet(Call(5, 0)), 1);
-    const std::u16string payload = AwaitCallback(page.Calls().size() + 1).payload;
+    const std::u16string payload = AwaitCallback(++callbacks).payload;
     EXPECT_EQ(AttrAt(payload, kWorkSection, "mode"), std::to_string(mode));
     EXPECT_EQ(WareLines(payload), Strings{}) << mode;
   }
