@@ -198,6 +198,8 @@ TEST_F(CGridTableTest, FailedOpenLeavesAnEmptyGrid) {
   EXPECT_FALSE(m_grid.RenderPdf(m_dir / "x.pdf"));
   EXPECT_FALSE(m_grid.Print());
   EXPECT_FALSE(m_grid.OpenFile(m_dir / "does-not-exist.grid"));
+  EXPECT_FALSE(m_grid.OpenFile(m_dir.path().string()));  // a folder
+  EXPECT_FALSE(m_grid.OpenFile("/dev/zero"));             // endless, and not text
   EXPECT_TRUE(m_grid.OpenFile(m_dir / "list.grid"));
   EXPECT_EQ(m_grid.GetRows(), 4);
 }
