@@ -60,10 +60,11 @@ bool IsPlainNameChar(char16_t c) {
 }
 
 // Tag names that occur in the text (so Find has something to find), plus a
-// few fixed ones.
+// few fixed ones, some of them not names at all: Append writes names
+// unchecked, and the index must stay sound whatever they hold.
 std::vector<std::u16string> NamesIn(const std::u16string& text) {
-  std::vector<std::u16string> names = {u"a", u"b", u"FUNCTION", u"x"};
-  for (std::size_t i = 0; i + 1 < text.size() && names.size() < 12; ++i) {
+  std::vector<std::u16string> names = {u"a", u"b", u"FUNCTION", u"a b", u"a>b", u"q/r", u"&"};
+  for (std::size_t i = 0; i + 1 < text.size() && names.size() < 16; ++i) {
     if (text[i] != u'<') continue;
     std::size_t end = i + 1;
     while (end < text.size() && end - i < 16 && IsPlainNameChar(text[end])) ++end;
@@ -117,6 +118,7 @@ void EditStep(CXmlDoc& doc, unsigned op, const std::u16string& name, const std::
       break;
     case 3: doc.InsertFragment(piece); break;
     case 4: doc.AppendFragment(piece); break;
+    case 5: doc.SetAttr(name, value); break;
     default: doc.Remove(); break;
   }
 }
@@ -137,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (script.Next(3) == 0) {
       std::size_t from = text.empty() ? 0 : script.Next(static_cast<unsigned>(text.size()));
       std::u16string piece = text.substr(from, script.Next(64));
-      EditStep(doc, script.Next(30), name, piece);
+      EditStep(doc, script.Next(35), name, piece);
     } else {
       ReadStep(doc, script.Next(8), name, other);
     }

@@ -2,6 +2,8 @@
 // Edits live in CXmlDocEdit.cpp, file loading in CXmlDocLoad.cpp.
 #include "support/CXmlDoc.h"
 
+#include <functional>
+
 #include "support/CXmlDocIndex.h"
 #include "support/XmlEntities.h"
 
@@ -52,7 +54,8 @@ bool CXmlDoc::Parse(std::u16string_view text) {
         .End();
     text = {};
   }
-  bool aliased = text.data() >= m_text.data() && text.data() <= m_text.data() + m_text.size();
+  std::less_equal<const char16_t*> notAfter;
+  bool aliased = notAfter(m_text.data(), text.data()) && notAfter(text.data(), m_text.data() + m_text.size());
   if (aliased) {
     std::u16string copy(text);  // a view of this document's own text
     m_text.swap(copy);
