@@ -8,13 +8,12 @@
 // percentile of the single calls as the counters p50_us and p99_us (wall
 // clock) and p50_cpu_us and p99_cpu_us (CPU time of the calling thread).
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -34,8 +33,9 @@ constexpr int kTypes = 12;
 
 // Common characters of snack and drink names, so first letters spread over
 // the alphabet roughly as real names do.
-const char16_t kChars[] = u"可乐雪碧绿茶红牛奶咖啡果汁冰糖薯片饼干面包方便香肠鸡蛋辣条矿泉水"
-                          u"橙柠檬椰子酸梅汤王老吉加多宝百事康师傅统一农夫山泉哇哈";
+const char16_t kChars[] =
+    u"可乐雪碧绿茶红牛奶咖啡果汁冰糖薯片饼干面包方便香肠鸡蛋辣条矿泉水"
+    u"橙柠檬椰子酸梅汤王老吉加多宝百事康师傅统一农夫山泉哇哈";
 
 std::u16string WareName(std::mt19937& rng, int id) {
   constexpr std::size_t count = sizeof(kChars) / sizeof(char16_t) - 1;
@@ -90,10 +90,10 @@ public:
                   m_dir / "ClientConfig.xml");
     Helpers::SetWorkDir(m_dir.string() + "/");
     if (!CServiceManager::GetInstance().Init()) std::abort();
-    const std::u16string opened = CallFunction(Envelope(
-        2, 3,
-        R"(<SaveNetbarLogin id="1001" pw="pw" netbarname="星海" barname="吧台" barid="7" )"
-        R"(cashier="张三" currentworksection="早班"/>)"));
+    const std::u16string opened = CallFunction(
+        Envelope(2, 3,
+                 R"(<SaveNetbarLogin id="1001" pw="pw" netbarname="星海" barname="吧台" barid="7" )"
+                 R"(cashier="张三" currentworksection="早班"/>)"));
     if (opened.find(u"<OPRet>1</OPRet>") == std::u16string::npos) std::abort();
     FillCatalogue(*CServiceManager::GetInstance().GetLocalDB());
   }
@@ -107,9 +107,7 @@ private:
   fs::path m_dir;
 };
 
-void EnsureCounter() {
-  static Counter counter;
-}
+void EnsureCounter() { static Counter counter; }
 
 double Percentile(std::vector<double>& samples, double fraction) {
   if (samples.empty()) return 0;
@@ -149,8 +147,8 @@ void RoundTrips(benchmark::State& state, const std::vector<std::u16string>& requ
   state.counters["p99_us"] = Percentile(micros, 0.99);
   state.counters["p50_cpu_us"] = Percentile(cpuMicros, 0.50);
   state.counters["p99_cpu_us"] = Percentile(cpuMicros, 0.99);
-  state.counters["reply_chars"] =
-      static_cast<double>(replyUnits) / static_cast<double>(std::max<std::size_t>(1, micros.size()));
+  state.counters["reply_chars"] = static_cast<double>(replyUnits) /
+                                  static_cast<double>(std::max<std::size_t>(1, micros.size()));
 }
 
 // What a cashier types: two or three first letters that many names share,
@@ -159,8 +157,8 @@ std::vector<std::u16string> SearchRequests() {
   const char* const typed[] = {"KL", "NN", "XB", "KF", "MB", "GZ", "BGS", "NFS", "QQ", "ZZZ"};
   std::vector<std::u16string> requests;
   for (const char* text : typed) {
-    requests.push_back(Envelope(1, 5, std::string(R"(<QueryWare byfirstchar=")") + text +
-                                          R"(" bybarcode=""/>)"));
+    requests.push_back(
+        Envelope(1, 5, std::string(R"(<QueryWare byfirstchar=")") + text + R"(" bybarcode=""/>)"));
   }
   for (int id : {17, 4711, 19999, 99999}) {
     requests.push_back(

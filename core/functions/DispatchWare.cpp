@@ -183,17 +183,32 @@ int DispatchWare(CXmlDoc& doc, const CallHead& head, std::u16string& reply) {
   const std::u16string param = ParamText(doc);
   Answer answer;
   switch (head.SubID) {
-    case 0: answer = WareList(); break;
-    case 1: answer = WareTypeList(); break;
-    case 2: answer = WareCount(param); break;
+    case 0:
+      answer = WareList();
+      break;
+    case 1:
+      answer = WareTypeList();
+      break;
+    case 2:
+      answer = WareCount(param);
+      break;
     case 3:
       StartWorkerAndReply(doc, head, reply, save_ware_order_thread, param);
       return 0;
-    case 4: answer = SetWareStock(param); break;
-    case 5: answer = QueryWare(param); break;
-    case 6: answer = OrderWareList(); break;
-    case 7: answer = Tastes(); break;
-    default: return 1;
+    case 4:
+      answer = SetWareStock(param);
+      break;
+    case 5:
+      answer = QueryWare(param);
+      break;
+    case 6:
+      answer = OrderWareList();
+      break;
+    case 7:
+      answer = Tastes();
+      break;
+    default:
+      return 1;
   }
   reply = BuildReply(doc, head, answer.result, answer.body);
   return 0;

@@ -76,9 +76,9 @@ void query_waresales_thread(TaskArgs& args) {
   std::vector<WareSaleInfo> sales;
   CLocalDB* db = CServiceManager::GetInstance().GetLocalDB();
   // The page's list shows disabled sales too, marked by bEnable.
-  const bool found = db && db->QueryWareSaleById(sales, filter.idPrefix, filter.start, filter.end,
-                                                 filter.wareName, filter.wareType, filter.cashier,
-                                                 -1.0f, u"", true);
+  const bool found =
+      db && db->QueryWareSaleById(sales, filter.idPrefix, filter.start, filter.end, filter.wareName,
+                                  filter.wareType, filter.cashier, -1.0f, u"", true);
   std::optional<std::u16string> body;
   if (found) {
     KeepLiteralPrefix(sales, filter.idPrefix);

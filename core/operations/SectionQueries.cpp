@@ -50,8 +50,7 @@ void AppendCombinedStock(CXmlDoc& body, CLocalDB& db, const CombinStockInfo& row
   AppendWareLine(body, kPackaged, row.name, row.price, row.stock, static_cast<int>(sold.size()));
 }
 
-void AppendSectionWares(CXmlDoc& body, CLocalDB& db, int mode,
-                        const WareWorkSectionInfo& section) {
+void AppendSectionWares(CXmlDoc& body, CLocalDB& db, int mode, const WareWorkSectionInfo& section) {
   if (mode != kNormalHandover && mode != kQuickHandover) return;
   std::vector<WareInfo> wares;
   db.QueryWareByOrder(wares);

@@ -29,8 +29,7 @@ const WorkerKind kKinds[] = {
 
 std::string HeadOf(const std::u16string& payload) {
   return ValueAt(payload, "/FUNCTION/Head/MainID") + "/" +
-         ValueAt(payload, "/FUNCTION/Head/SubID") + "/" +
-         ValueAt(payload, "/FUNCTION/Head/RetID");
+         ValueAt(payload, "/FUNCTION/Head/SubID") + "/" + ValueAt(payload, "/FUNCTION/Head/RetID");
 }
 
 class CallbackChannel : public FunctionsTest {
@@ -47,8 +46,8 @@ TEST_F(CallbackChannel, EachResultCarriesTheHeadOfItsOwnRequest) {
     for (int i = 0; i < 6; ++i) {
       const std::string retId = "k" + std::to_string(kind.mainId) + "-" + std::to_string(i);
       ASSERT_EQ(OpRet(Call(kind.mainId, kind.subId, kind.param, retId)), 1);
-      sent[kind.code].insert(std::to_string(kind.mainId) + "/" + std::to_string(kind.subId) +
-                             "/" + retId);
+      sent[kind.code].insert(std::to_string(kind.mainId) + "/" + std::to_string(kind.subId) + "/" +
+                             retId);
       ++total;
     }
   }
@@ -126,7 +125,8 @@ TEST_F(CallbackChannelWithoutPage, CallbacksRunOneAtATimeOnThePageThreadBetweenR
   ASSERT_TRUE(pageThread.recorder.WaitForCalls(started));
   EXPECT_EQ(pageThread.recorder.MaxConcurrent(), 1);
   EXPECT_EQ(pageThread.CallbacksDuringRequests(), 0);
-  for (const RecordedCall& call : pageThread.recorder.Calls()) EXPECT_EQ(call.thread, pageThread.id());
+  for (const RecordedCall& call : pageThread.recorder.Calls())
+    EXPECT_EQ(call.thread, pageThread.id());
   CServiceManager::DestroyInstance();
 }
 

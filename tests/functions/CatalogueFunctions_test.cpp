@@ -18,14 +18,13 @@ constexpr std::string_view kTypes = "/FUNCTION/ReturnValue/WareList/WareType";
 TEST_F(CatalogueFunctions, WareListAnswersInTheFixedLayout) {
   ASSERT_TRUE(Store().InserWareType({{1, U16("饮料"), true}}));
   ASSERT_TRUE(Store().InsertWare({MakeWare(1, 1, "可乐")}));
-  EXPECT_EQ(Call(1, 0, {}, "r1"),
-            CrLfLines({"<FUNCTION>", "<Head>", "<MainID>1</MainID>", "<SubID>0</SubID>",
-                       "<RetID>r1</RetID>", "</Head>", "<ReturnValue>", "<OPRet>1</OPRet>",
-                       "<WareList>", "<WareType>", R"(<type id="1" name="饮料"/>)", "</WareType>",
-                       "<Wares>",
-                       R"(<Ware id="1" typeid="1" name="可乐" count="1" price="3.50"/>)",
-                       "</Wares>", "</WareList>", "<ErrString/>", "</ReturnValue>",
-                       "</FUNCTION>"}));
+  EXPECT_EQ(
+      Call(1, 0, {}, "r1"),
+      CrLfLines({"<FUNCTION>", "<Head>", "<MainID>1</MainID>", "<SubID>0</SubID>",
+                 "<RetID>r1</RetID>", "</Head>", "<ReturnValue>", "<OPRet>1</OPRet>", "<WareList>",
+                 "<WareType>", R"(<type id="1" name="饮料"/>)", "</WareType>", "<Wares>",
+                 R"(<Ware id="1" typeid="1" name="可乐" count="1" price="3.50"/>)", "</Wares>",
+                 "</WareList>", "<ErrString/>", "</ReturnValue>", "</FUNCTION>"}));
 }
 
 // Twelve usable types and one unusable: the counter shows nine.
@@ -67,8 +66,7 @@ TEST_F(CatalogueFunctions, WareCountListsUsableWaresOfExactlyThatName) {
   for (const Case& c : cases) {
     const std::u16string reply = Call(1, 2, c.param);
     EXPECT_EQ(OpRet(reply), 1) << c.name;
-    EXPECT_EQ(Rows(reply, "/FUNCTION/ReturnValue/QueryWareCount", "Ware", {"id"}), c.ids)
-        << c.name;
+    EXPECT_EQ(Rows(reply, "/FUNCTION/ReturnValue/QueryWareCount", "Ware", {"id"}), c.ids) << c.name;
   }
   const std::u16string markup = Call(1, 2, R"(<QueryWareCount name="A&lt;&amp;&quot;&apos;B"/>)");
   EXPECT_NE(markup.find(uR"(name="A&lt;&amp;&quot;&apos;B")"), std::u16string::npos);
@@ -114,8 +112,8 @@ TEST_F(CatalogueFunctions, SearchFollowsTheFirstLetterAndBarcodeRules) {
 }
 
 TEST_F(CatalogueFunctions, SetWareStockWritesTheCountOfOneWare) {
-  ASSERT_TRUE(Store().InsertWare({MakeWare(0, 1, "零号"), MakeWare(1, 1, "可乐"),
-                                  MakeWare(2, 1, "雪碧")}));
+  ASSERT_TRUE(
+      Store().InsertWare({MakeWare(0, 1, "零号"), MakeWare(1, 1, "可乐"), MakeWare(2, 1, "雪碧")}));
   struct Case {
     const char* name;
     std::string param;
@@ -152,9 +150,10 @@ TEST_F(CatalogueFunctions, OrderListShowsUsablePackagedWaresInDisplayOrder) {
 
 TEST_F(CatalogueFunctions, SetWareOrderStoresEveryItemAndCallsBackWithItsHead) {
   ASSERT_TRUE(Store().InsertWare({MakeWare(1, 1, "可乐"), MakeWare(2, 1, "雪碧")}));
-  const std::u16string reply =
-      Call(1, 3, R"(<SetWareOrder><Item wareid="1" order="5"/><Item wareid="2" order="4"/></SetWareOrder>)",
-           "order-1");
+  const std::u16string reply = Call(
+      1, 3,
+      R"(<SetWareOrder><Item wareid="1" order="5"/><Item wareid="2" order="4"/></SetWareOrder>)",
+      "order-1");
   EXPECT_EQ(OpRet(reply), 1);
   EXPECT_FALSE(HasElement(reply, "/FUNCTION/ReturnValue/SetWareOrder"));
   const RecordedCall callback = AwaitCallback(1);
@@ -168,8 +167,8 @@ TEST_F(CatalogueFunctions, SetWareOrderStoresEveryItemAndCallsBackWithItsHead) {
 }
 
 TEST_F(CatalogueFunctions, SetWareOrderAnswersTheOutcomeOfTheLastItem) {
-  ASSERT_TRUE(Store().InsertWare({MakeWare(1, 1, "可乐"), MakeWare(2, 1, "雪碧"),
-                                  MakeWare(3, 1, "奶茶")}));
+  ASSERT_TRUE(
+      Store().InsertWare({MakeWare(1, 1, "可乐"), MakeWare(2, 1, "雪碧"), MakeWare(3, 1, "奶茶")}));
   RawExec(StorePath(),
           "CREATE TRIGGER refuse_ware_3 BEFORE UPDATE ON tbWare WHEN NEW.id = 3 "
           "BEGIN SELECT RAISE(ABORT, 'refused'); END");
@@ -178,8 +177,12 @@ TEST_F(CatalogueFunctions, SetWareOrderAnswersTheOutcomeOfTheLastItem) {
     std::string param;
     int result;
   } cases[] = {
-      {"last item fails", R"(<SetWareOrder><Item wareid="1" order="7"/><Item wareid="2" order="8"/><Item wareid="3" order="9"/></SetWareOrder>)", 0},
-      {"a failure before the last item", R"(<SetWareOrder><Item wareid="3" order="9"/><Item wareid="2" order="6"/></SetWareOrder>)", 1},
+      {"last item fails",
+       R"(<SetWareOrder><Item wareid="1" order="7"/><Item wareid="2" order="8"/><Item wareid="3" order="9"/></SetWareOrder>)",
+       0},
+      {"a failure before the last item",
+       R"(<SetWareOrder><Item wareid="3" order="9"/><Item wareid="2" order="6"/></SetWareOrder>)",
+       1},
       {"no item", "<SetWareOrder/>", 0},
       {"no SetWareOrder", "<Other/>", 0},
   };

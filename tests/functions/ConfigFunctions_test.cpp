@@ -47,9 +47,10 @@ TEST_F(ConfigFunctions, SavingTheCafeOpensItsStoreWithOpenSectionsAndRemembersIt
   EXPECT_EQ(DataFiles(), (Strings{"1001-7.dat", "Global.dat"}));
   ASSERT_TRUE(Store().IsOpen());
 
-  EXPECT_EQ(RawColumn(StorePath(), "select id || '|' || cashier || '|' || sectionType || '|' || "
-                                   "bFinish || '|' || (abs(beginTime - strftime('%s')) < 60) "
-                                   "from tbWareWorkSection"),
+  EXPECT_EQ(RawColumn(StorePath(),
+                      "select id || '|' || cashier || '|' || sectionType || '|' || "
+                      "bFinish || '|' || (abs(beginTime - strftime('%s')) < 60) "
+                      "from tbWareWorkSection"),
             Strings{"1|张三|早班|0|1"});
   EXPECT_EQ(RawColumn(StorePath(), "select id || '|' || bFinish from tbMaterialWorkSection"),
             Strings{"1|0"});
@@ -114,9 +115,10 @@ TEST_F(ConfigFunctions, LoadingAfterARestartOpensTheRememberedStore) {
   ASSERT_FALSE(Store().IsOpen());
   const std::u16string reply = Call(2, 9, R"(<LoadNetbarLogin userid="cashier01"/>)", "load");
   EXPECT_EQ(OpRet(reply), 1);
-  EXPECT_NE(reply.find(U16(R"(<LoadNetbarLogin id="1001" pw="secret" netbarname="星海网吧" )"
-                           R"(barname="一楼吧台" barid="7" cashier="张三" currentworksection="早班"/>)")),
-            std::u16string::npos);
+  EXPECT_NE(
+      reply.find(U16(R"(<LoadNetbarLogin id="1001" pw="secret" netbarname="星海网吧" )"
+                     R"(barname="一楼吧台" barid="7" cashier="张三" currentworksection="早班"/>)")),
+      std::u16string::npos);
   EXPECT_TRUE(Store().IsOpen());
   EXPECT_EQ(OpRet(Call(1, 0)), 1);
 }

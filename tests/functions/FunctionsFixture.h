@@ -48,8 +48,7 @@ std::string AttrsAt(std::u16string_view reply, std::string_view path,
 // For every child `name` of the element at `path`: the chosen attributes
 // joined with "|".
 std::vector<std::string> Rows(std::u16string_view reply, std::string_view path,
-                              std::string_view name,
-                              std::initializer_list<std::string_view> attrs);
+                              std::string_view name, std::initializer_list<std::string_view> attrs);
 // The names of the children of the element at `path`, in order.
 std::vector<std::string> ChildNames(std::u16string_view reply, std::string_view path);
 
@@ -57,8 +56,8 @@ using Strings = std::vector<std::string>;
 
 // ---- Arranging data -------------------------------------------------------
 
-WareInfo MakeWare(int id, int typeId, std::string_view name, bool usable = true,
-                  int properties = 1, float price = 3.5f, std::string_view barcode = {});
+WareInfo MakeWare(int id, int typeId, std::string_view name, bool usable = true, int properties = 1,
+                  float price = 3.5f, std::string_view barcode = {});
 WareSaleInfo MakeSale(std::string_view id, std::int64_t time, std::string_view wareName = "可乐",
                       std::string_view typeName = "饮料", std::string_view cashier = "张三",
                       bool usable = true);

@@ -55,11 +55,11 @@ private:
 TEST_F(SalesFunctions, EmptyTimesListUsableAndDisabledSalesOfTheLastTwoDaysNewestFirst) {
   WareSaleInfo described = MakeSale("1(1/1)", Now() - kHour);
   described.remark = U16("少冰");
-  ASSERT_TRUE(Store().InserWareSale({described, MakeSale("2(1/2)", Now() - 50 * 60, "雪碧", "饮料", "李四", false),
-                                     MakeSale("3(1/1)", Now() - 3 * kHour),
-                                     MakeSale("4(1/1)", Now() - 50 * kHour)}));
-  const std::u16string payload =
-      QuerySales(R"(id="" starttime="" endtime="" warename="" waretype="" cashier="")", "sales&amp;1");
+  ASSERT_TRUE(Store().InserWareSale(
+      {described, MakeSale("2(1/2)", Now() - 50 * 60, "雪碧", "饮料", "李四", false),
+       MakeSale("3(1/1)", Now() - 3 * kHour), MakeSale("4(1/1)", Now() - 50 * kHour)}));
+  const std::u16string payload = QuerySales(
+      R"(id="" starttime="" endtime="" warename="" waretype="" cashier="")", "sales&amp;1");
   EXPECT_EQ(ValueAt(payload, "/FUNCTION/Head/MainID"), "4");
   EXPECT_EQ(ValueAt(payload, "/FUNCTION/Head/SubID"), "0");
   EXPECT_EQ(ValueAt(payload, "/FUNCTION/Head/RetID"), "sales&1");
@@ -70,8 +70,9 @@ TEST_F(SalesFunctions, EmptyTimesListUsableAndDisabledSalesOfTheLastTwoDaysNewes
   EXPECT_EQ(AttrsAt(payload, "/FUNCTION/ReturnValue/Sales/Item",
                     {"id", "waretype", "warename", "count", "price", "cashier", "remark"}),
             "2(1/2)|饮料|雪碧|1|3.50|李四|");
-  const Strings first = Rows(payload, kItems, "Item",
-                             {"time", "waretype", "warename", "count", "price", "cashier", "remark"});
+  const Strings first =
+      Rows(payload, kItems, "Item",
+           {"time", "waretype", "warename", "count", "price", "cashier", "remark"});
   ASSERT_EQ(first.size(), 3u);
   EXPECT_EQ(first[1], U8(Helpers::DateTimeText(Now() - kHour)) + "|饮料|可乐|1|3.50|张三|少冰");
 }
@@ -87,10 +88,9 @@ TEST_F(SalesFunctions, OneDayAsStartAndEndListsThatWholeDay) {
 
 TEST_F(SalesFunctions, ARangeOfThreeDaysListsOnlyItsFirstTwoDays) {
   const std::int64_t start = MidnightDaysAgo(6);
-  ASSERT_TRUE(Store().InserWareSale({MakeSale("1(1/1)", start + kHour),
-                                     MakeSale("2(1/1)", start + 47 * kHour),
-                                     MakeSale("3(1/1)", start + 49 * kHour),
-                                     MakeSale("4(1/1)", start + 60 * kHour)}));
+  ASSERT_TRUE(Store().InserWareSale(
+      {MakeSale("1(1/1)", start + kHour), MakeSale("2(1/1)", start + 47 * kHour),
+       MakeSale("3(1/1)", start + 49 * kHour), MakeSale("4(1/1)", start + 60 * kHour)}));
   EXPECT_EQ(Rows(QuerySales(Range(start, start + 2 * kDay)), kItems, "Item", {"id"}),
             (Strings{"2(1/1)", "1(1/1)"}));
 }
@@ -133,8 +133,8 @@ TEST_F(SalesFunctions, AQueryWithoutQuerySalesListsTheLastTwoDays) {
 
 TEST_F(SalesFunctions, DisableMarksExactlyTheNamedUnit) {
   const std::int64_t t = Now() - kHour;
-  ASSERT_TRUE(Store().InserWareSale({MakeSale("5(1/2)", t), MakeSale("5(2/2)", t - 1),
-                                     MakeSale("6(1/1)", t - 2)}));
+  ASSERT_TRUE(Store().InserWareSale(
+      {MakeSale("5(1/2)", t), MakeSale("5(2/2)", t - 1), MakeSale("6(1/1)", t - 2)}));
   struct Case {
     const char* name;
     const char* param;

@@ -52,8 +52,8 @@ TEST_F(SectionFunctions, NormalHandoverCountsEachWareInTheCurrentSection) {
   wares[1].orderId = 1;
   wares[1].stock = 5;
   ASSERT_TRUE(Store().InsertWare(wares));
-  ASSERT_TRUE(Store().InserWareSale({SaleOf(1, 2), SaleOf(1, 2), SaleOf(2, 2),
-                                     SaleOf(1, 2, false), SaleOf(1, 1)}));
+  ASSERT_TRUE(Store().InserWareSale(
+      {SaleOf(1, 2), SaleOf(1, 2), SaleOf(2, 2), SaleOf(1, 2, false), SaleOf(1, 1)}));
 
   const std::u16string payload = WorkSectionPayload();
   EXPECT_EQ(OpRet(payload), 1);
@@ -71,8 +71,8 @@ TEST_F(SectionFunctions, QuickHandoverListsMadeToOrderWaresThenEachCombinedStock
   wares[1].orderId = 1;
   wares[2].orderId = 2;
   ASSERT_TRUE(Store().InsertWare(wares));
-  ASSERT_TRUE(Store().InserCombinStock({{1, 3.5f, 20, U16("3.5元饮料"), U16("饮料")},
-                                        {2, 5.0f, 8, U16("5元零食"), U16("零食")}}));
+  ASSERT_TRUE(Store().InserCombinStock(
+      {{1, 3.5f, 20, U16("3.5元饮料"), U16("饮料")}, {2, 5.0f, 8, U16("5元零食"), U16("零食")}}));
   auto combined = [](std::string_view type, float price, std::int64_t time, bool usable) {
     WareSaleInfo sale = MakeSale("1(1/1)", time, "某物", type, "张三", usable);
     sale.price = price;
@@ -83,9 +83,9 @@ TEST_F(SectionFunctions, QuickHandoverListsMadeToOrderWaresThenEachCombinedStock
   madeToOrder.wareProp = 2;
   ASSERT_TRUE(Store().InserWareSale(
       {combined("饮料", 3.5f, inSection, true), combined("饮料", 3.5f, inSection - 1, true),
-       combined("饮料", 3.5f, inSection - 2, false), combined("饮料", 3.5f, Now() - 3 * kHour, true),
-       combined("零食", 5.0f, inSection, true), combined("饮料", 5.0f, inSection, true),
-       madeToOrder}));
+       combined("饮料", 3.5f, inSection - 2, false),
+       combined("饮料", 3.5f, Now() - 3 * kHour, true), combined("零食", 5.0f, inSection, true),
+       combined("饮料", 5.0f, inSection, true), madeToOrder}));
 
   const std::u16string payload = WorkSectionPayload();
   EXPECT_EQ(WareLines(payload), (Strings{"2|奶茶|8.00|10|1", "2|咖啡|9.00|10|0",

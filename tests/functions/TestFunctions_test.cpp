@@ -24,7 +24,8 @@ TEST_F(TestFunctions, GeneratorWritesNineTypesAHundredSalesAndBoundedWaresAndMat
   EXPECT_EQ(OpRet(reply), 1);
   EXPECT_EQ(ValueAt(reply, "/FUNCTION/Head/RetID"), "gen");
   EXPECT_EQ(ValueAt(reply, "/FUNCTION/ReturnValue/ErrString"), "");
-  EXPECT_EQ(reply.find(u"<ReturnValue>\r\n<OPRet>1</OPRet>\r\n<ErrString/>"), reply.find(u"<ReturnValue>"));
+  EXPECT_EQ(reply.find(u"<ReturnValue>\r\n<OPRet>1</OPRet>\r\n<ErrString/>"),
+            reply.find(u"<ReturnValue>"));
 
   EXPECT_EQ(RawInt(StorePath(), "select count(*) from tbWareType"), 9);
   EXPECT_EQ(RawInt(StorePath(), "select count(*) from tbSalesWare"), 100);
@@ -34,15 +35,17 @@ TEST_F(TestFunctions, GeneratorWritesNineTypesAHundredSalesAndBoundedWaresAndMat
                    "select count(*) from tbWare where name not like 'T_-W%' or price < 7.09 "
                    "or price > 7.11 or stock not between 0 and 19 or properties not in (1, 2)"),
             0);
-  EXPECT_EQ(RawInt(StorePath(),
-                   "select count(*) from tbSalesWare where wareProp not in (1, 2) or "
-                   "cashier not in ('赵x', '钱x', '孙x') or count != 1 or price not between 0 and 99"),
-            0);
+  EXPECT_EQ(
+      RawInt(StorePath(),
+             "select count(*) from tbSalesWare where wareProp not in (1, 2) or "
+             "cashier not in ('赵x', '钱x', '孙x') or count != 1 or price not between 0 and 99"),
+      0);
   EXPECT_EQ(RawInt(StorePath(), "select count(*) from tbMaterial where unit_name != '包'"), 0);
 
   // The generated types reach the counter.
   Strings types;
-  for (int t = 0; t < 9; ++t) types.push_back(std::to_string(t) + "|类型(" + std::to_string(t) + ")");
+  for (int t = 0; t < 9; ++t)
+    types.push_back(std::to_string(t) + "|类型(" + std::to_string(t) + ")");
   EXPECT_EQ(Rows(Call(1, 1), "/FUNCTION/ReturnValue/WareTypeList", "type", {"id", "name"}), types);
 }
 
