@@ -22,8 +22,7 @@ namespace GridTest {
 namespace fs = std::filesystem;
 
 inline fs::path SourceDir() {
-  const char* dir = std::getenv("TILLORA_SOURCE_DIR");
-  return dir ? fs::path(dir) : fs::path(TILLORA_GRID_SOURCE_DIR);
+  return fs::path(TILLORA_TEST_SOURCE_DIR);
 }
 
 inline fs::path TemplateDir() { return SourceDir() / "templates"; }
