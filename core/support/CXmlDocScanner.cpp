@@ -266,7 +266,6 @@ std::uint32_t CXmlDoc::Scanner::HashName(std::size_t start, std::size_t length) 
 
 bool CXmlDoc::Scanner::Run() {
   m_stack.clear();
-  if (m_openNames.size() != kNameBuckets) m_openNames.assign(kNameBuckets, 0);
   std::size_t pos = 0;
   for (;;) {
     pos = xmldoc::FindTagOpen(m_text, pos);
@@ -393,6 +392,8 @@ inline bool CXmlDoc::Scanner::IsTopName(std::size_t nameStart, std::size_t nameL
 }
 
 void CXmlDoc::Scanner::StartCounting() {
+  // Allocated on first need: well-formed text never gets here.
+  if (m_openNames.size() != kNameBuckets) m_openNames.assign(kNameBuckets, 0);
   m_counting = true;
   for (Open& open : m_stack) {
     open.hash = HashName(open.nameStart, open.nameLength);
