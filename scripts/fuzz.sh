@@ -4,7 +4,7 @@
 # Usage: fuzz.sh BUILD_DIR SECONDS
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$1"
+build="$(cd "$1" && pwd)"
 seconds="$2"
 status=0
 pids=()
