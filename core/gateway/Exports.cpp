@@ -4,6 +4,8 @@
 #include <new>
 #include <string>
 
+#include "gateway/BrowserEngine.h"
+#include "devices/CDevMgr.h"
 #include "gateway/Dispatcher.h"
 #include "gateway/pexlune.h"
 #include "service/CMainWndMgr.h"
@@ -51,7 +53,13 @@ int Uninitialize(void*, void*) {
   return 0;
 }
 
-int CheckEvn(void) { return 0; }
+int CheckEvn(void) {
+  try {
+    return BrowserEngineCheck(InstalledWebKitVersion());
+  } catch (...) {
+    return 0;
+  }
+}
 
 char16_t* PexluneCallFunction(const char16_t* request) {
   try {
@@ -65,6 +73,16 @@ void PexluneFreeString(char16_t* text) { delete[] text; }
 
 void PexluneSetJSCallBack(PexluneCallback* callback) {
   CServiceManager::GetInstance().SetPageCallback(callback);
+}
+
+// ---- Printing ----
+
+int CallPrint_ASync(PrintRequest* request, void*) {
+  try {
+    CDevMgr::RunPrintRequest(request);
+  } catch (...) {
+  }
+  return 0;
 }
 
 }  // extern "C"

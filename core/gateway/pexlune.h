@@ -63,6 +63,16 @@ PEXLUNE_EXPORT int Uninitialize(void* reserved1, void* reserved2);
 /* 0 when the browser engine is usable, 2 when it is too old. */
 PEXLUNE_EXPORT int CheckEvn(void);
 
+/* ---- Printing ----
+ * A print job the core hands to the host thread. The core posts it with
+ * post(context, fn, request); a host that receives the request another way
+ * runs it with CallPrint_ASync, on its thread. Opaque to the host; it stays
+ * valid until it has run once. */
+typedef struct PrintRequest PrintRequest;
+/* Runs the request's print job on the calling (host) thread and wakes the
+ * worker waiting for it; always 0. */
+PEXLUNE_EXPORT int CallPrint_ASync(PrintRequest* request, void* reserved);
+
 /* Runs one request envelope and returns the reply envelope, possibly empty,
  * never null. Free it with PexluneFreeString. */
 PEXLUNE_EXPORT char16_t* PexluneCallFunction(const char16_t* request);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/TestText.h"
+#include "gateway/BrowserEngine.h"
 #include "gateway/CallHead.h"
 #include "service/CMainWndMgr.h"
 #include "support/CXmlDoc.h"
@@ -194,4 +195,16 @@ TEST(HelpFamily, OpensTheHelpPageAndAnswersNothing) {
   host.calls.clear();
   EXPECT_EQ(Call(Envelope(8, 1)), u"");
   EXPECT_TRUE(host.calls.empty());
+}
+
+TEST(BrowserEngine, OnlyEnginesOlderThanTheOldestSupportedFailTheCheck) {
+  struct Case {
+    const char* version;
+    int expected;
+  };
+  const Case cases[] = {
+      {"", 0},        {"2.38.6.0", 2}, {"2.39.9.0", 2}, {"1.99.0.0", 2},
+      {"2.40.0.0", 0}, {"2.50.1.0", 0}, {"3.0.0.0", 0},  {"garbage", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(BrowserEngineCheck(c.version), c.expected) << c.version;
 }
