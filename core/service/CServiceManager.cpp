@@ -1,5 +1,6 @@
 #include "service/CServiceManager.h"
 
+#include "devices/BarcodeMonitor.h"
 #include "support/Trace.h"
 
 namespace {
@@ -26,6 +27,12 @@ CServiceManager::~CServiceManager() {
     m_barcodeStop = true;
   }
   m_stopSignal.notify_all();
+  // Devices: release workers waiting on print jobs, then end the monitor.
+  if (m_pDevMgr) m_pDevMgr->Stop();
+  {
+    std::lock_guard<std::mutex> lock(m_barcodeTaskMutex);
+    m_pBarcodeTask.reset();
+  }
   JoinAllTasks();
 }
 
@@ -44,7 +51,12 @@ bool CServiceManager::Init() {
     Trace::Write("new CLocalDB failed");
     return false;
   }
-  // The HTTP request pool and the device manager start here.
+  // The HTTP request pool starts here.
+  m_pDevMgr = CDevMgr::Create();
+  if (!m_pDevMgr->Init()) {
+    Trace::Write("new CDevMgr failed");
+    return false;
+  }
   Trace::Write("CServiceManager::Init finish");
   return m_logMgr.Start();
 }
@@ -60,6 +72,7 @@ void CServiceManager::Stop() {
   }
   m_stopSignal.notify_all();
   Trace::Write("m_pDevMgr::Stop");
+  if (m_pDevMgr) m_pDevMgr->Stop();
   Trace::Write("m_pHttpMgr::Stop");
   Trace::Write("m_pLogMgr::Stop");
   m_logMgr.Stop();
@@ -122,4 +135,18 @@ void CServiceManager::JoinAllTasks() {
     tasks.swap(m_tasks);
   }
   tasks.clear();  // each task joins its thread as it is destroyed
+}
+
+// ---- Devices ----------------------------------------------------------------
+
+bool CServiceManager::StartBarcodeMonitor() {
+  std::lock_guard<std::mutex> lock(m_barcodeTaskMutex);
+  // One monitor at a time: two would share the port and the flags.
+  if (m_pBarcodeTask && !m_pBarcodeTask->Finished()) return false;
+  m_pBarcodeTask.reset();  // joins a monitor that already ended
+  auto task = std::make_unique<WorkerTask>(GetPageCallback());
+  if (!task->StartWorker([this](WorkerTask& self) { barcode_monitor_thread(*this, self); }))
+    return false;
+  m_pBarcodeTask = std::move(task);
+  return true;
 }

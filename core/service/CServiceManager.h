@@ -16,6 +16,8 @@
 
 #include "config/CClientConfig.h"
 #include "config/CGlobalConfig.h"
+#include "devices/CDevMgr.h"
+#include "devices/CSerialPort.h"
 #include "gateway/PageCallback.h"
 #include "store/CLocalDB.h"
 #include "support/CLogMgr.h"
@@ -61,6 +63,15 @@ public:
   // Number of worker tasks not yet reaped (for tests and diagnostics).
   size_t TaskCount();
 
+  // ---- Devices: the device manager and the barcode monitor ----------------
+  // Null before Init created it.
+  CDevMgr* GetDevMgr() { return m_pDevMgr.get(); }
+  // Starts barcode_monitor_thread with the page callback; false when it could
+  // not start or a monitor already runs.
+  bool StartBarcodeMonitor();
+  CSerialPort m_barcodePort;                 // the barcode monitor's thread only
+  std::atomic<bool> m_barcodeReopen{true};  // raised by 2/0, taken by the monitor
+
 private:
   CServiceManager() = default;
   ~CServiceManager();
@@ -78,6 +89,11 @@ private:
 
   std::mutex m_tasksMutex;
   std::list<std::unique_ptr<WorkerTask>> m_tasks;  // guarded by m_tasksMutex
+
+  // Created by Init; shared with the print requests in flight.
+  std::shared_ptr<CDevMgr> m_pDevMgr;
+  std::mutex m_barcodeTaskMutex;
+  std::unique_ptr<WorkerTask> m_pBarcodeTask;  // guarded by m_barcodeTaskMutex
 
   std::mutex m_stopMutex;               // pairs with m_stopSignal
   std::condition_variable m_stopSignal;  // wakes WaitOrStop when a stop flag rises
