@@ -100,7 +100,9 @@ class DemoHTTPServer(ThreadingHTTPServer):
     def __init__(self, address, state, paths=None, verbose=False):
         self.state = state
         self.verbose = verbose
-        paths = paths or {key: "/" + path for key, path in ds.ENDPOINT_PATHS.items()}
+        if paths:
+            state.paths = dict(paths)
+        paths = state.paths
         self.routes = {path: key for key, path in paths.items()}
         super().__init__(address, Handler)
 

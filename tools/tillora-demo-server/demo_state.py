@@ -140,6 +140,8 @@ class DemoState:
         # connections can let go.
         self.fault_changed = threading.Condition(self.lock)
         self.options = options or Options()
+        # The served path of each exchange; the HTTP server may replace them.
+        self.paths = {key: "/" + path for key, path in ENDPOINT_PATHS.items()}
         self.sessions = {}
         self.stopping = False
         self.release_generation = 0
@@ -662,7 +664,7 @@ class DemoState:
             "uploads": {"received": len(self.uploads),
                         "cashier_accepted": len(self.accepted["cashier"]),
                         "material_accepted": len(self.accepted["material"])},
-            "endpoints": {key: "/" + path for key, path in ENDPOINT_PATHS.items()},
+            "endpoints": dict(self.paths),
         }
 
     def catalogue_json(self):
