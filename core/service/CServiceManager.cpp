@@ -1,6 +1,7 @@
 #include "service/CServiceManager.h"
 
 #include "devices/BarcodeMonitor.h"
+#include "server/CHttpClientMgr.h"
 #include "support/Trace.h"
 
 namespace {
@@ -33,6 +34,8 @@ CServiceManager::~CServiceManager() {
     std::lock_guard<std::mutex> lock(m_barcodeTaskMutex);
     m_pBarcodeTask.reset();
   }
+  // Workers waiting on a server reply return at once, so the joins below are short.
+  if (m_pHttpMgr) m_pHttpMgr->Shutdown();
   JoinAllTasks();
 }
 
@@ -52,6 +55,12 @@ bool CServiceManager::Init() {
     return false;
   }
   // The HTTP request pool starts here.
+  m_pHttpMgr = std::make_unique<CHttpClientMgr>(
+      [this](std::u16string_view record) { m_logMgr.Post(record); });
+  if (!m_pHttpMgr->open()) {
+    Trace::Write("new CHttpClientMgr failed");
+    return false;
+  }
   m_pDevMgr = CDevMgr::Create();
   if (!m_pDevMgr->Init()) {
     Trace::Write("new CDevMgr failed");

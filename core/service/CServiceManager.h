@@ -24,6 +24,8 @@
 #include "service/TaskArgs.h"
 #include "service/WorkerTask.h"
 
+class CHttpClientMgr;
+
 class CServiceManager {
 public:
   static CServiceManager& GetInstance();
@@ -42,6 +44,8 @@ public:
   // The local store; open only once a café login (or 2/3) chose its file.
   CLocalDB* GetLocalDB() { return m_pLocalDB.get(); }
   CLogMgr* GetLogMgr() { return &m_logMgr; }
+  // The request pool to the inventory server; null until Init opened it.
+  CHttpClientMgr* GetHttpMgr() { return m_pHttpMgr.get(); }
 
   // The page callback; workers capture the one registered when they start.
   void SetPageCallback(PexluneCallback* callback);
@@ -83,6 +87,8 @@ private:
   std::unique_ptr<CGlobalConfig> m_pGlobalConfig;
   std::unique_ptr<CLocalDB> m_pLocalDB;
   CLogMgr m_logMgr;
+  // After m_logMgr: the pool posts its replies to the event log, so it must go first.
+  std::unique_ptr<CHttpClientMgr> m_pHttpMgr;
 
   mutable std::mutex m_callbackMutex;
   PageCallback m_pageCallback;  // guarded by m_callbackMutex
