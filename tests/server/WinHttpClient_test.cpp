@@ -1,7 +1,12 @@
 #include "server/WinHttpClient.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -202,6 +207,72 @@ TEST_F(WinHttpClientTest, TheProxyComesFromTheEnvironment) {
   ASSERT_TRUE(bypassing.Perform(u"POST", false));
   EXPECT_EQ(bypassing.GetResponseBody(), "direct");
   EXPECT_EQ(proxy.RequestCount(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A child process started by the test and ended by it; its first line of
+// output is kept.
+class Child {
+public:
+  explicit Child(const std::string& command) {
+    const std::string line = "exec " + command;  // nothing may allocate after the fork
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return;
+    m_pid = ::fork();
+    if (m_pid == 0) {
+      ::dup2(pipeFds[1], STDOUT_FILENO);
+      ::close(pipeFds[0]);
+      ::close(pipeFds[1]);
+      ::execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    char c;
+    while (::read(pipeFds[0], &c, 1) == 1 && c != '\n') m_firstLine += c;
+    ::close(pipeFds[0]);
+  }
+  ~Child() {
+    if (m_pid <= 0) return;
+    ::kill(m_pid, SIGTERM);
+    ::waitpid(m_pid, nullptr, 0);
+  }
+  const std::string& FirstLine() const { return m_firstLine; }
+
+private:
+  pid_t m_pid = -1;
+  std::string m_firstLine;
+};
+
+TEST_F(WinHttpClientTest, HttpsAcceptsACertificateNobodyVouchesFor) {
+  char folder[] = "/tmp/tls_XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string cert = std::string(folder) + "/cert.pem";
+  const std::string key = std::string(folder) + "/key.pem";
+  // Self-signed, and for a name that is not the one we connect to.
+  const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=example.invalid"
+                           " -keyout " + key + " -out " + cert + " >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a certificate here";
+  {
+    Child server(std::string("python3 ") + TILLORA_TEST_SOURCE_DIR + "/tests/server/tls_server.py " +
+                 cert + " " + key);
+    ASSERT_FALSE(server.FirstLine().empty());
+    const std::u16string url = Ascii("https://127.0.0.1:" + server.FirstLine() + "/jxc");
+    const std::string body = "sealed";
+
+    WinHttpClient client(url);
+    client.SetBody(body.data(), body.size());
+    ASSERT_TRUE(client.Perform(u"POST", false)) << client.GetLastErrorCode();
+    EXPECT_EQ(client.GetResponseBody(), "secure:sealed");
+
+    WinHttpClient strict(url);
+    strict.SetRequireValidCertificate(true);
+    strict.SetTimeoutValues(0, 2000, 2000, 2000);
+    EXPECT_FALSE(strict.Perform(u"POST", false));
+  }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
