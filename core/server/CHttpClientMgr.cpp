@@ -23,7 +23,7 @@ constexpr std::u16string_view kReplyRecord = u"HTTP 返回:";
 // A counting semaphore that refuses a release at its maximum instead of
 // blocking or overflowing, and that a stop can open for every waiter.
 class WakeUps {
-public:
+ public:
   void Release() {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -48,7 +48,7 @@ public:
     m_cv.notify_all();
   }
 
-private:
+ private:
   std::mutex m_mutex;
   std::condition_variable m_cv;
   int m_count = 0;         // guarded by m_mutex
@@ -168,7 +168,8 @@ void CHttpClientMgr::Shared::Work(size_t index) {
   workerExited.notify_all();
 }
 
-CHttpClientMgr::CHttpClientMgr(LogSink eventLog) : CHttpClientMgr(std::move(eventLog), Timeouts{}) {}
+CHttpClientMgr::CHttpClientMgr(LogSink eventLog)
+    : CHttpClientMgr(std::move(eventLog), Timeouts{}) {}
 
 CHttpClientMgr::CHttpClientMgr(LogSink eventLog, Timeouts timeouts)
     : m_shared(std::make_shared<Shared>(timeouts)), m_eventLog(std::move(eventLog)) {}
@@ -251,8 +252,7 @@ bool CHttpClientMgr::JoinWorkers() {
   return allJoined;
 }
 
-bool CHttpClientMgr::Enqueue(std::u16string id, std::u16string_view url,
-                             std::u16string_view text) {
+bool CHttpClientMgr::Enqueue(std::u16string id, std::u16string_view url, std::u16string_view text) {
   {
     std::lock_guard<std::mutex> lock(m_shared->queueLock);
     if (!m_shared->accepting) return false;

@@ -6,7 +6,9 @@
 // Owned by the service manager: open once, and Shutdown (or destruction)
 // stops the workers, aborts the exchanges in flight, releases waiting callers
 // and joins the threads within a deadline. Posts, Shutdown and the counters
-// are safe from any thread; open and destruction belong to the owner.
+// are safe from any thread; open and destruction belong to the owner, who
+// must not destroy the pool while a caller is still inside a post (Shutdown
+// first: it sends every waiting caller home).
 #pragma once
 
 #include <chrono>
@@ -18,7 +20,7 @@
 #include <vector>
 
 class CHttpClientMgr {
-public:
+ public:
   // Receives each event-log record ("HTTP 返回:" and the reply); called on the
   // posting caller's thread, so it must be thread-safe.
   using LogSink = std::function<void(std::u16string_view)>;
@@ -76,7 +78,7 @@ public:
   size_t StoredReplies() const;
   size_t JobsInFlight() const;
 
-private:
+ private:
   struct Shared;
 
   bool Enqueue(std::u16string id, std::u16string_view url, std::u16string_view text);

@@ -17,7 +17,7 @@ struct curl_slist;
 struct WinHttpAttempt;
 
 class WinHttpClient {
-public:
+ public:
   static constexpr int kAttempts = 3;
   // Last-error numbers of our own; every other one is the libcurl result
   // code of the failed step (28 a time-out, 42 an abort, 7 a refused connect).
@@ -36,7 +36,8 @@ public:
   bool SetBody(const void* data, std::size_t size);
   // Header lines, each ending in CR LF. Always true.
   bool SetExtraHeaders(std::u16string_view headers);
-  // Milliseconds; 0 means no limit for that phase. Always true. Defaults 0,
+  // Milliseconds; 0 means no limit of ours for that phase (libcurl still
+  // gives up connecting after 300 s). Always true. Defaults 0,
   // 60,000, 30,000, 30,000. Resolve and connect together bound the time to an
   // open connection; send bounds a stall while the body goes out, receive a
   // stall while waiting for or reading the reply.
@@ -59,7 +60,7 @@ public:
   // one fail at once (last error 42).
   void Abort();
 
-private:
+ private:
   bool PrepareRequest(CURL* easy, std::u16string_view verb, bool disableRedirects,
                       curl_slist*& headers);
   bool UrlFits() const;

@@ -6,8 +6,7 @@ constexpr std::uint32_t kDelta = 0x9E3779B9u;
 
 std::uint32_t Mix(std::uint32_t sum, std::uint32_t y, std::uint32_t z, std::size_t p,
                   std::uint32_t e, const Xxtea::Key& key) {
-  return (((z >> 5) ^ (y << 2)) + ((y >> 3) ^ (z << 4))) ^
-         ((sum ^ y) + (key[(p & 3) ^ e] ^ z));
+  return (((z >> 5) ^ (y << 2)) + ((y >> 3) ^ (z << 4))) ^ ((sum ^ y) + (key[(p & 3) ^ e] ^ z));
 }
 
 std::uint32_t Rounds(std::size_t n) { return static_cast<std::uint32_t>(6 + 52 / n); }

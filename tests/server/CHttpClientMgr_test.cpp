@@ -27,7 +27,7 @@ std::optional<std::string> Echo(const HttpRequest& request) {
 
 // Collects the event-log records the pool posts.
 class RecordingLog {
-public:
+ public:
   CHttpClientMgr::LogSink Sink() {
     return [this](std::u16string_view record) {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -39,15 +39,16 @@ public:
     return m_records;
   }
 
-private:
+ private:
   std::mutex m_mutex;
   std::vector<std::u16string> m_records;
 };
 
 class CHttpClientMgrTest : public ::testing::Test {
-protected:
+ protected:
   // Builds and opens a pool; short transport limits keep failures quick.
-  std::unique_ptr<CHttpClientMgr> OpenPool(CHttpClientMgr::Timeouts timeouts = {0, 2000, 500, 500}) {
+  std::unique_ptr<CHttpClientMgr> OpenPool(CHttpClientMgr::Timeouts timeouts = {0, 2000, 500,
+                                                                                500}) {
     auto pool = std::make_unique<CHttpClientMgr>(log.Sink(), timeouts);
     EXPECT_TRUE(pool->open());
     return pool;
@@ -112,7 +113,8 @@ TEST_F(CHttpClientMgrTest, RepliesAreLoggedButRequestTextsNever) {
   ASSERT_TRUE(server.Start());
   auto pool = OpenPool();
   std::u16string reply;
-  const std::u16string login = u"<jxcapi><UserName>cashier</UserName><Password>s3cr3t-口令</Password></jxcapi>";
+  const std::u16string login =
+      u"<jxcapi><UserName>cashier</UserName><Password>s3cr3t-口令</Password></jxcapi>";
   ASSERT_TRUE(pool->PostAndWait(server.Url16(), login, reply, kInterval));
   std::u16string jobId;
   ASSERT_TRUE(pool->PostNoWait(server.Url16(), login, jobId));
@@ -186,8 +188,9 @@ TEST_F(CHttpClientMgrTest, PostNoWaitQueuesAndItsReplyIsNotKept) {
   auto pool = OpenPool();
   std::u16string jobId;
   ASSERT_TRUE(pool->PostNoWait(server.Url16("/jxc/logout"), u"", jobId));
-  EXPECT_TRUE(std::regex_match(Utf16ToUtf8(jobId),
-                               std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}")));
+  EXPECT_TRUE(
+      std::regex_match(Utf16ToUtf8(jobId),
+                       std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}")));
   ASSERT_TRUE(WaitFor([&] { return pool->JobsInFlight() == 0; }));
   ASSERT_EQ(server.RequestCount(), 1u);
   const HttpRequest logout = server.Requests()[0];
@@ -253,7 +256,8 @@ TEST_F(CHttpClientMgrTest, ShutdownLetsQueuedJobsGoOutFirst) {
   ASSERT_TRUE(server.Start());
   auto pool = OpenPool();
   std::u16string jobId;
-  for (int i = 0; i < 20; ++i) ASSERT_TRUE(pool->PostNoWait(server.Url16("/jxc/logout"), u"", jobId));
+  for (int i = 0; i < 20; ++i)
+    ASSERT_TRUE(pool->PostNoWait(server.Url16("/jxc/logout"), u"", jobId));
   EXPECT_TRUE(pool->Shutdown(std::chrono::seconds(30)));
   EXPECT_EQ(server.RequestCount(), 20u);
 }

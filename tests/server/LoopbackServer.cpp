@@ -115,8 +115,9 @@ size_t LoopbackServer::RequestCount() const {
 }
 
 std::string LoopbackServer::Response(std::string_view body, int status) {
-  return "HTTP/1.1 " + std::to_string(status) + " Whatever\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + std::string(body);
+  return "HTTP/1.1 " + std::to_string(status) +
+         " Whatever\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + std::string(body);
 }
 
 // True when `fd` has data; false once Stop was asked for.
@@ -204,9 +205,8 @@ void LoopbackServer::Serve(int fd) {
 }
 
 namespace {
-constexpr const char* kProxyVariables[] = {"http_proxy",  "HTTP_PROXY", "https_proxy",
-                                           "HTTPS_PROXY", "all_proxy",  "ALL_PROXY",
-                                           "no_proxy",    "NO_PROXY"};
+constexpr const char* kProxyVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                           "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
 }  // namespace
 
 ScopedProxyEnvironment::ScopedProxyEnvironment() {

@@ -29,7 +29,7 @@ struct HttpRequest {
 };
 
 class LoopbackServer {
-public:
+ public:
   // Raw response bytes, or nullopt to keep the connection open unanswered
   // until Stop. Called on the connection's thread.
   using Handler = std::function<std::optional<std::string>(const HttpRequest&)>;
@@ -54,7 +54,7 @@ public:
   // A complete answer with Content-Length and "Connection: close".
   static std::string Response(std::string_view body, int status = 200);
 
-private:
+ private:
   void AcceptLoop();
   void Serve(int fd);
   bool ReadRequest(int fd, HttpRequest& request);
@@ -81,20 +81,20 @@ private:
 // Clears the proxy variables libcurl reads for the life of the object, so a
 // test sees the network it builds, and puts the old values back afterwards.
 class ScopedProxyEnvironment {
-public:
+ public:
   ScopedProxyEnvironment();
   ~ScopedProxyEnvironment();
   ScopedProxyEnvironment(const ScopedProxyEnvironment&) = delete;
   ScopedProxyEnvironment& operator=(const ScopedProxyEnvironment&) = delete;
   static void Set(const char* name, const std::string& value);
 
-private:
+ private:
   std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
 // A latch the test opens; handlers wait on it to answer late.
 class Gate {
-public:
+ public:
   void Open() {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -107,7 +107,7 @@ public:
     m_cv.wait(lock, [&] { return m_open; });
   }
 
-private:
+ private:
   std::mutex m_mutex;
   std::condition_variable m_cv;
   bool m_open = false;

@@ -18,7 +18,7 @@ namespace {
 using TextCodec::Ascii;
 
 class WinHttpClientTest : public ::testing::Test {
-protected:
+ protected:
   ScopedProxyEnvironment proxies;
 };
 
@@ -46,9 +46,8 @@ TEST_F(WinHttpClientTest, ResponseBodyIsTheRawBytesTrimmedAsTheWireExpects) {
   };
   for (const BodyCase& c : cases) {
     SCOPED_TRACE(c.name);
-    LoopbackServer server([&](const HttpRequest&) {
-      return LoopbackServer::Response(c.sent, c.status);
-    });
+    LoopbackServer server(
+        [&](const HttpRequest&) { return LoopbackServer::Response(c.sent, c.status); });
     ASSERT_TRUE(server.Start());
     WinHttpClient client(server.Url16("/api"));
     ASSERT_TRUE(client.Perform(u"POST", false));
@@ -102,7 +101,8 @@ TEST_F(WinHttpClientTest, RequestsThatNeverLeaveFailWithTheirOwnNumbers) {
   };
   const Case cases[] = {
       {"empty URL", u"", u"POST", WinHttpClient::kErrorEmptyUrl},
-      {"verb other than GET and POST", u"http://127.0.0.1:9/", u"PUT", WinHttpClient::kErrorBadVerb},
+      {"verb other than GET and POST", u"http://127.0.0.1:9/", u"PUT",
+       WinHttpClient::kErrorBadVerb},
       {"host name of 260 characters", u"http://" + std::u16string(260, u'a') + u"/", u"POST",
        WinHttpClient::kErrorBadUrl},
       {"not a URL", u"no scheme here", u"POST", WinHttpClient::kErrorBadUrl},
@@ -172,8 +172,9 @@ TEST_F(WinHttpClientTest, AbortFromAnotherThreadEndsAHangingExchange) {
 TEST_F(WinHttpClientTest, RedirectsAreFollowedUnlessDisabled) {
   LoopbackServer server([](const HttpRequest& request) -> std::optional<std::string> {
     if (request.target == "/old")
-      return std::string("HTTP/1.1 302 Found\r\nLocation: /new\r\nContent-Length: 5\r\n"
-                         "Connection: close\r\n\r\nmoved");
+      return std::string(
+          "HTTP/1.1 302 Found\r\nLocation: /new\r\nContent-Length: 5\r\n"
+          "Connection: close\r\n\r\nmoved");
     return LoopbackServer::Response("arrived");
   });
   ASSERT_TRUE(server.Start());
@@ -216,7 +217,7 @@ namespace {
 // A child process started by the test and ended by it; its first line of
 // output is kept.
 class Child {
-public:
+ public:
   explicit Child(const std::string& command) {
     const std::string line = "exec " + command;  // nothing may allocate after the fork
     int pipeFds[2];
@@ -241,7 +242,7 @@ public:
   }
   const std::string& FirstLine() const { return m_firstLine; }
 
-private:
+ private:
   pid_t m_pid = -1;
   std::string m_firstLine;
 };
@@ -252,12 +253,14 @@ TEST_F(WinHttpClientTest, HttpsAcceptsACertificateNobodyVouchesFor) {
   const std::string cert = std::string(folder) + "/cert.pem";
   const std::string key = std::string(folder) + "/key.pem";
   // Self-signed, and for a name that is not the one we connect to.
-  const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=example.invalid"
-                           " -keyout " + key + " -out " + cert + " >/dev/null 2>&1";
+  const std::string make =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=example.invalid"
+      " -keyout " +
+      key + " -out " + cert + " >/dev/null 2>&1";
   if (std::system(make.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a certificate here";
   {
-    Child server(std::string("python3 ") + TILLORA_TEST_SOURCE_DIR + "/tests/server/tls_server.py " +
-                 cert + " " + key);
+    Child server(std::string("python3 ") + TILLORA_TEST_SOURCE_DIR +
+                 "/tests/server/tls_server.py " + cert + " " + key);
     ASSERT_FALSE(server.FirstLine().empty());
     const std::u16string url = Ascii("https://127.0.0.1:" + server.FirstLine() + "/jxc");
     const std::string body = "sealed";

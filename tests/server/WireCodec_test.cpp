@@ -61,7 +61,8 @@ std::map<std::string, std::string> RunReference(const char* mode,
 }
 
 // The script starts slowly; each line is asked for once per test program.
-std::map<std::string, std::string> Reference(const char* mode, const std::vector<std::string>& lines) {
+std::map<std::string, std::string> Reference(const char* mode,
+                                             const std::vector<std::string>& lines) {
   static std::map<std::string, std::map<std::string, std::string>> cache;
   std::map<std::string, std::string>& known = cache[mode];
   std::vector<std::string> missing;
@@ -84,8 +85,9 @@ std::vector<TextCase> TextCases() {
       {"ASCII", u"abc"},
       {"Chinese", u"销售商品: 可口可乐 330ml ×2"},
       {"empty", u""},
-      {"an XML request", u"<?xml version=\"1.0\" encoding=\"utf-8\"?><jxcapi><UserName>张三"
-                         u"</UserName><Password>pa55</Password></jxcapi>"},
+      {"an XML request",
+       u"<?xml version=\"1.0\" encoding=\"utf-8\"?><jxcapi><UserName>张三"
+       u"</UserName><Password>pa55</Password></jxcapi>"},
       {"outside code page 936", u"emoji \U0001F600 and é"},
       {"long", std::u16string(5000, u'表')},
   };
@@ -181,8 +183,13 @@ TEST(WireCodec, InvalidUtf8InAReplyBecomesReplacementCharacters) {
 
 TEST(Base64, StandardVectorsEncode) {
   const std::pair<std::string, std::string> cases[] = {
-      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
-      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
       {std::string("\xFF\xFE\x00", 3), "//4A"},
   };
   for (const auto& [bytes, text] : cases) {
@@ -197,9 +204,9 @@ TEST(Base64, StandardVectorsEncode) {
 
 TEST(Base64, DecodingStopsWhereTheTextStopsBeingBase64) {
   const std::pair<std::string, std::string> cases[] = {
-      {"Zm9v\nYmFy", "foo"},  {"Zm9v YmFy", "foo"}, {"Zm8=YmFy", "fo"},  {"Zm8", "fo"},
-      {"Zg", "f"},            {"Z", ""},            {"Zm9vY", "foo"},    {"=Zm9v", ""},
-      {std::string("Zm9v\0YmFy", 9), "foo"},
+      {"Zm9v\nYmFy", "foo"}, {"Zm9v YmFy", "foo"}, {"Zm8=YmFy", "fo"},
+      {"Zm8", "fo"},         {"Zg", "f"},          {"Z", ""},
+      {"Zm9vY", "foo"},      {"=Zm9v", ""},        {std::string("Zm9v\0YmFy", 9), "foo"},
   };
   for (const auto& [text, bytes] : cases) EXPECT_EQ(Base64::Decode(text), bytes) << text;
 }
