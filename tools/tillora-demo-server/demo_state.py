@@ -35,6 +35,11 @@ ENDPOINT_PATHS = {
 
 UPLOAD_ENDPOINTS = ("iFinishWorkSection", "iFinishMetarialWorkSection")
 
+# The lists whose sealed replies are kept until the catalogue changes: sealing
+# a large goods list in pure Python takes seconds.
+CACHED_ENDPOINTS = ("iGetWareType", "iGetWare", "iWareStockNormal", "iWareStockQuick",
+                    "iGetMaterial")
+
 # The request fields of each exchange in the order the client writes them.
 REQUEST_FIELDS = {
     "ilogin": ["account", "password"],
@@ -334,6 +339,16 @@ class DemoState:
 
     # ------------------------------------------------------------- exchanges
 
+    def cache_key(self, endpoint, root):
+        """The key under which the sealed reply to this request may be kept,
+        or None when the request is refused or its reply is not kept."""
+        if endpoint not in CACHED_ENDPOINTS or self._catalogue_check(root):
+            return None
+        if endpoint == "iGetWareType":
+            return (endpoint,)
+        bar = self._bar(root)
+        return None if bar is None else (endpoint, bar)
+
     def handle(self, endpoint, root):
         """Reply children, outcome word and cache key (None: do not cache)."""
         handler = getattr(self, "_x_" + endpoint)
@@ -419,7 +434,7 @@ class DemoState:
             return refused, "refused", None
         items = [("item", [("class_id", tid), ("class_name", name)])
                  for tid, name in self.ware_types]
-        return ok(items), "ok", ("iGetWareType",)
+        return ok(items), "ok", self.cache_key("iGetWareType", root)
 
     def _x_iGetWare(self, root):
         refused = self._catalogue_check(root)
@@ -448,7 +463,7 @@ class DemoState:
                 ("stock_num", w["stock"].get(bar, 0)),
                 ("total_stock_num", sum(w["stock"].values())),
             ]))
-        return ok([("goods", items)]), "ok", ("iGetWare", bar)
+        return ok([("goods", items)]), "ok", self.cache_key("iGetWare", root)
 
     def _x_iWareStockNormal(self, root):
         refused = self._catalogue_check(root)
@@ -459,7 +474,7 @@ class DemoState:
             return fail(NO_BAR), "refused", None
         items = [("item", [("goods_id", goods_id), ("stock_num", w["stock"].get(bar, 0))])
                  for goods_id, w in sorted(self.wares.items()) if not w["is_del"]]
-        return ok([("goods", items)]), "ok", ("iWareStockNormal", bar)
+        return ok([("goods", items)]), "ok", self.cache_key("iWareStockNormal", root)
 
     def _x_iWareStockQuick(self, root):
         refused = self._catalogue_check(root)
@@ -476,7 +491,7 @@ class DemoState:
                 ("stock_num", stock),
                 ("class_name", self.type_name(class_id)),
             ]))
-        return ok([("goods", items)]), "ok", ("iWareStockQuick", bar)
+        return ok([("goods", items)]), "ok", self.cache_key("iWareStockQuick", root)
 
     def _x_iGetMaterial(self, root):
         refused = self._catalogue_check(root)
@@ -504,7 +519,7 @@ class DemoState:
             ("is_special", 1),
             ("stock_num", self.cup_stock.get(bar, 0)),
         ]))
-        return ok([("goods", items)]), "ok", ("iGetMaterial", bar)
+        return ok([("goods", items)]), "ok", self.cache_key("iGetMaterial", root)
 
     # -------------------------------------------------------------- uploads
 
