@@ -1,7 +1,8 @@
-// Family 4: the sales list (on a worker) and disabling a sold unit. The
-// checkout joins this family with its own worker.
+// Family 4: the sales list and the checkout (each on a worker, the checkout
+// subject to its spacing rule) and disabling a sold unit.
 #include "functions/FunctionFamilies.h"
 #include "functions/HandlerSupport.h"
+#include "operations/Checkout.h"
 #include "operations/SalesQueries.h"
 #include "support/CXmlDoc.h"
 
@@ -27,6 +28,12 @@ int DispatchSales(CXmlDoc& doc, const CallHead& head, std::u16string& reply) {
       AnnounceCall(head);
       const bool disabled = DisableSale(ParamText(doc));
       reply = BuildReply(doc, head, disabled);
+      return 0;
+    }
+    case 2: {
+      AnnounceCall(head);
+      const bool started = StartCheckout(head, ParamText(doc));
+      reply = BuildReply(doc, head, started);
       return 0;
     }
     default:
