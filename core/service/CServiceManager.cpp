@@ -2,6 +2,9 @@
 
 #include "devices/BarcodeMonitor.h"
 #include "server/CHttpClientMgr.h"
+#include "server/KeepAlive.h"
+#include "server/UpdateCheck.h"
+#include "support/Helpers.h"
 #include "support/Trace.h"
 
 namespace {
@@ -47,8 +50,9 @@ bool CServiceManager::Init() {
     Trace::Write("new CClientConfig failed");
     return false;
   }
-  // The update check comes here, before the settings upgrade.
+  if (!Helpers::IsHostedInBrowser()) RunUpdateCheck(Helpers::WorkDirA(), m_pConfig->GetUpdateURL());
   m_pLocalDB = std::make_unique<CLocalDB>();
+  m_pLocalDB->SetNetbarInfoOverride([this](NetbarInfo& info) { ApplyOfflineIdentity(info); });
   m_pGlobalConfig = std::make_unique<CGlobalConfig>();
   if (!m_pGlobalConfig->InitGlobalConfig(m_pConfig->GetModifyPWURL())) {
     Trace::Write("new CLocalDB failed");
@@ -72,6 +76,7 @@ bool CServiceManager::Init() {
 
 void CServiceManager::Stop() {
   Trace::Write("CServiceManager::Stop");
+  Logout(*this);
   Trace::Write("KeepAliveThread::Stop");
   Trace::Write("BarCodeMonitorThread::Stop");
   {
@@ -158,4 +163,87 @@ bool CServiceManager::StartBarcodeMonitor() {
     return false;
   m_pBarcodeTask = std::move(task);
   return true;
+}
+
+// ---- Server link --------------------------------------------------------------
+
+std::u16string CServiceManager::GetSessionId() const {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  return m_sessionId;
+}
+
+void CServiceManager::SetSessionId(std::u16string id) {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  m_sessionId = std::move(id);
+}
+
+std::u16string CServiceManager::GetCurrentAccount() const {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  return m_currentAccount;
+}
+
+void CServiceManager::SetCurrentAccount(std::u16string account) {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  m_currentAccount = std::move(account);
+}
+
+std::u16string CServiceManager::GetActiveNetbarUser() const {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  return m_activeNetbarUser;
+}
+
+void CServiceManager::SetActiveNetbarUser(std::u16string userid) {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  m_activeNetbarUser = std::move(userid);
+}
+
+std::u16string CServiceManager::GetOpeningAmount() const {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  return m_openingAmount;
+}
+
+void CServiceManager::SetOpeningAmount(std::u16string amount) {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  m_openingAmount = std::move(amount);
+}
+
+void CServiceManager::SetKeepAliveCycles(KeepAliveCycles cycles) {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  m_keepAliveCycles = cycles;
+}
+
+CServiceManager::KeepAliveCycles CServiceManager::GetKeepAliveCycles() const {
+  std::lock_guard<std::mutex> lock(m_sessionMutex);
+  return m_keepAliveCycles;
+}
+
+bool CServiceManager::StartKeepAlive() {
+  bool idle = false;
+  if (!m_keepAliveRunning.compare_exchange_strong(idle, true)) return false;
+  ReapFinishedTasks();
+  auto task = std::make_unique<WorkerTask>(GetPageCallback());
+  std::lock_guard<std::mutex> lock(m_tasksMutex);
+  // Kept with the request workers, so the destructor joins it like them.
+  const bool started = task->StartWorker([this](WorkerTask& self) {
+    keep_alive_thread(*this, self);
+    m_keepAliveRunning = false;
+  });
+  if (!started) {
+    m_keepAliveRunning = false;
+    return false;
+  }
+  m_tasks.push_back(std::move(task));
+  return true;
+}
+
+void CServiceManager::ApplyOfflineIdentity(NetbarInfo& info) const {
+  if (!m_localMode || !m_pGlobalConfig) return;
+  const std::u16string account = GetCurrentAccount();
+  ActiveNetbarInfo record;
+  if (account.empty() || !m_pGlobalConfig->GetNetbarInfoByUser(account, record) ||
+      record.userid != account) {
+    return;
+  }
+  info.cashier = record.cashier;
+  info.netbarpw = record.pw;
 }

@@ -19,6 +19,7 @@
 #include "devices/CDevMgr.h"
 #include "devices/CSerialPort.h"
 #include "gateway/PageCallback.h"
+#include "server/CatalogueState.h"
 #include "store/CLocalDB.h"
 #include "support/CLogMgr.h"
 #include "service/TaskArgs.h"
@@ -76,6 +77,37 @@ public:
   CSerialPort m_barcodePort;                 // the barcode monitor's thread only
   std::atomic<bool> m_barcodeReopen{true};  // raised by 2/0, taken by the monitor
 
+  // ---- Server link: session state and the keep-alive worker -------------
+  // Written by the login workers, read by every later server exchange and by
+  // the keep-alive worker; the texts are guarded by m_sessionMutex.
+  std::atomic<bool> m_localMode{false};  // the last user login was offline
+  std::u16string GetSessionId() const;   // empty: no server session
+  void SetSessionId(std::u16string id);
+  std::u16string GetCurrentAccount() const;  // the account that logged in offline
+  void SetCurrentAccount(std::u16string account);
+  std::u16string GetActiveNetbarUser() const;  // `userid` of the chosen café record
+  void SetActiveNetbarUser(std::u16string userid);
+  // `pre_shelve` of the last café login: the next cashier handover's opening amount.
+  std::u16string GetOpeningAmount() const;
+  void SetOpeningAmount(std::u16string amount);
+
+  // The catalogue synchronisation's versions and flags: the keep-alive
+  // worker's own while it runs; other threads read them only after it ended.
+  CatalogueSyncState m_catalogueSync;
+
+  // How long the keep-alive worker sleeps between cycles online and between
+  // reachability probes offline; tests shorten them before starting it.
+  struct KeepAliveCycles {
+    std::chrono::milliseconds cycle{10000};
+    std::chrono::milliseconds probe{60000};
+  };
+  void SetKeepAliveCycles(KeepAliveCycles cycles);
+  KeepAliveCycles GetKeepAliveCycles() const;
+  // Starts keep_alive_thread with the page callback; false when it could not
+  // start or one already runs (two would share the versions and flags).
+  bool StartKeepAlive();
+  bool KeepAliveRunning() const { return m_keepAliveRunning; }
+
 private:
   CServiceManager() = default;
   ~CServiceManager();
@@ -100,6 +132,18 @@ private:
   std::shared_ptr<CDevMgr> m_pDevMgr;
   std::mutex m_barcodeTaskMutex;
   std::unique_ptr<WorkerTask> m_pBarcodeTask;  // guarded by m_barcodeTaskMutex
+
+  // ---- Server link ----
+  mutable std::mutex m_sessionMutex;
+  std::u16string m_sessionId;          // guarded by m_sessionMutex
+  std::u16string m_currentAccount;     // guarded by m_sessionMutex
+  std::u16string m_activeNetbarUser;   // guarded by m_sessionMutex
+  std::u16string m_openingAmount;      // guarded by m_sessionMutex
+  KeepAliveCycles m_keepAliveCycles;   // guarded by m_sessionMutex
+  std::atomic<bool> m_keepAliveRunning{false};
+  // Puts the offline login's cashier and café password into the identity
+  // the store reads (installed on the store by Init).
+  void ApplyOfflineIdentity(NetbarInfo& info) const;
 
   std::mutex m_stopMutex;               // pairs with m_stopSignal
   std::condition_variable m_stopSignal;  // wakes WaitOrStop when a stop flag rises
