@@ -575,6 +575,23 @@ class CatalogueTest(ServerTest):
         self.assertEqual([g["goods_name"] for g in goods if g["is_use"] == "0"],
                          ["冰糖雪梨500ml"])
 
+    def test_the_documented_ware_table_is_the_served_one(self):
+        with open(os.path.join(ROOT, "docs", "demo-server.md"), encoding="utf-8") as doc:
+            rows = [line.split("|")[1:-1] for line in doc if re.match(r"\| \d{4} \| ", line)]
+        documented = {}
+        for cells in rows:
+            cells = [c.strip() for c in cells]
+            if len(cells) == 9:
+                stock1, stock2 = cells[7].split(" / ")
+                documented[cells[0]] = (cells[1], cells[4], cells[6].replace("(empty)", ""),
+                                        stock1, stock2)
+        self.assertEqual(len(documented), 39)
+        served = {g["goods_id"]: (g["goods_name"], g["rebate"], g["barcode"], g["stock_num"])
+                  for g in self.goods(BAR1)}
+        second = {g["goods_id"]: g["stock_num"] for g in self.goods(BAR2)}
+        self.assertEqual({k: v[:4] for k, v in documented.items()}, served)
+        self.assertEqual({k: v[4] for k, v in documented.items()}, second)
+
     def test_every_text_survives_code_page_936(self):
         # The client passes replies through GBK; a character it lacks is lost.
         for key in ["iMainConfig", "iGetWorkSection", "iGetBar", "iGetWareType", "iGetWare",
