@@ -149,6 +149,38 @@ class CLocalDB {
   // False at once without a cup record.
   bool InserCup(const std::optional<MaterialInfo>& cup, int sectionId);
 
+  // ---- Handover: closing a section in one step (CLocalDBHandover.cpp) ------
+  // A crash or a failed statement between storing the closed section and
+  // opening the next one would lose the shift or leave the counter without an
+  // open section; these write everything of one handover in one transaction,
+  // so the file holds all of it or none. On failure the transaction is rolled
+  // back and the store stays open.
+
+  // One counted remainder: the stock of every ware (or, `combined`, of every
+  // combined-stock row) with this name becomes `stock`.
+  struct HandoverStock {
+    std::u16string name;
+    int stock = 0;
+    bool combined = false;
+  };
+  // Stores `closed`, sets the stocks (a name without a row changes nothing),
+  // stores `next` and records `next.sectionType` as the café identity's
+  // current work section.
+  bool FinishWareWorkSection(const WareWorkSectionInfo& closed,
+                             const std::vector<HandoverStock>& stocks,
+                             const WareWorkSectionInfo& next);
+  // Stores `closed`, sets each material's stock (id to remainder) and stores `next`.
+  bool FinishMaterialWorkSection(const MaterialWorkSectionInfo& closed,
+                                 const std::map<int, int>& stocks,
+                                 const MaterialWorkSectionInfo& next);
+  // When the latest section is finished (or there is none), opens its
+  // successor as the handover would have: the next id, begun now, a fresh
+  // uuid; a cashier successor takes the till float (`save`), the cashier,
+  // the bar and the next work section of its predecessor, a material one its
+  // cup id. True when an open section exists afterwards.
+  bool EnsureOpenWareWorkSection();
+  bool EnsureOpenMaterialWorkSection();
+
   // ---- Global row -----------------------------------------------------------
 
   bool QueryNetbarInfo(NetbarInfo& info);
