@@ -368,6 +368,34 @@ class EndpointTest(ServerTest):
         self.assertTrue(text.endswith("</jxcapi>\r\n"))
         self.assertNotIn("\n", text.replace("\r\n", ""))
 
+    def test_expect_100_continue_is_answered_before_the_body(self):
+        # libcurl holds back a larger body until the server says "continue".
+        import socket
+        body = xxtea_wire.seal(request_text([("account", "cashier01"), ("password", "123456"),
+                                             ("padding", "x" * 2000)])).encode()
+        with socket.create_connection(("127.0.0.1", self.server.port), PATIENCE) as sock:
+            sock.sendall(("POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                          "Content-Type: application/x-www-form-urlencoded\r\n"
+                          "Content-Length: %d\r\nExpect: 100-continue\r\n\r\n"
+                          % len(body)).encode())
+            interim = b""
+            while not interim.endswith(b"\r\n\r\n"):
+                chunk = sock.recv(1)
+                self.assertTrue(chunk, "connection closed before 100 Continue")
+                interim += chunk
+            self.assertTrue(interim.startswith(b"HTTP/1.1 100"), interim)
+            sock.sendall(body)
+            answer = b""
+            while True:
+                chunk = sock.recv(65536)
+                if not chunk:
+                    break
+                answer += chunk
+        head, _, payload = answer.partition(b"\r\n\r\n")
+        self.assertTrue(head.startswith(b"HTTP/1.1 200"), head)
+        self.assertIn(b"Connection: close", head)
+        self.assertIn("<identity>user</identity>", xxtea_wire.open_text(payload))
+
     def test_bad_requests(self):
         for body, info in [
             (b"", "参数不完整"),

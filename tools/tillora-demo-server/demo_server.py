@@ -156,7 +156,10 @@ class DemoHTTPServer(ThreadingHTTPServer):
 
 class Handler(BaseHTTPRequestHandler):
     server_version = "TilloraDemo/1.0"
-    protocol_version = "HTTP/1.0"
+    # HTTP/1.1 so that "Expect: 100-continue" (libcurl sends it with larger
+    # bodies) is answered at once instead of costing the client a second's
+    # wait; every answer still closes the connection.
+    protocol_version = "HTTP/1.1"
 
     def log_message(self, fmt, *args):
         if self.server.verbose:
