@@ -796,7 +796,9 @@ class VersionTest(ServerTest):
             ("POST", "ware", {"rebate": 1}, 400),
             ("POST", "ware", {"goods_id": 5555}, 400),
             ("POST", "ware", {"goods_id": 1001, "stock": 1, "market_id": "999"}, 400),
+            ("POST", "ware", {"goods_id": 1001, "goods_name": "改名", "rebate": "abc"}, 400),
             ("POST", "material", {}, 400),
+            ("POST", "material", {"material_id": 9001, "material_name": "杯"}, 400),
             ("POST", "versions", {"bump": ["vcapi_nothing"]}, 400),
             ("POST", "faults", {"mode": "explode"}, 400),
             ("POST", "faults", {"mode": "status0", "endpoints": ["iNothing"]}, 400),
@@ -810,6 +812,9 @@ class VersionTest(ServerTest):
                 self.assertEqual(got, status)
         got, data = self.server.http("POST", "/admin/ware", b"{not json", {})
         self.assertEqual(got, 400)
+        # A refused change leaves nothing half done.
+        cola = [w for w in self.server.ok_admin("catalogue")["wares"] if w["goods_id"] == 1001]
+        self.assertEqual(cola[0]["goods_name"], "可口可乐500ml")
 
     def test_reset_restores_the_start(self):
         start = self.server.ok_admin("state")

@@ -716,35 +716,43 @@ class DemoState:
             raise AdminError("unknown market_id %r" % market_id)
         return [market_id]
 
+    WARE_FIELDS = (("goods_name", str), ("number", int), ("properties_id", int),
+                   ("barcode", str), ("rebate", float), ("class_id", int), ("is_del", int),
+                   ("is_use", int), ("uint_name", str))
+    MATERIAL_FIELDS = (("material_name", str), ("uint_name", str), ("is_del", int))
+
+    def _converted(self, body, fields):
+        """The body's values converted before anything is changed, so that a
+        bad value leaves the catalogue as it was."""
+        values = {key: kind(body[key]) for key, kind in fields if key in body}
+        stock = int(body["stock"]) if "stock" in body else None
+        bars = self._bar_ids(body) if stock is not None else []
+        return values, stock, bars
+
     def admin_ware(self, body):
         goods_id = to_int(body.get("goods_id"))
         if goods_id is None:
             raise AdminError("goods_id is required")
+        values, stock, bars = self._converted(body, self.WARE_FIELDS)
         created = goods_id not in self.wares
         if created:
-            missing = [k for k in ("goods_name", "class_id", "rebate") if k not in body]
+            missing = [k for k in ("goods_name", "class_id", "rebate") if k not in values]
             if missing:
                 raise AdminError("a new ware needs %s" % ", ".join(missing))
-            self._add_ware((goods_id, body["goods_name"], int(body["class_id"]),
-                            int(body.get("properties_id", cat.ORDINARY)), float(body["rebate"]),
-                            body.get("uint_name", "件"), 0, 1))
+            self._add_ware((goods_id, values["goods_name"], values["class_id"],
+                            values.get("properties_id", cat.ORDINARY), values["rebate"],
+                            values.get("uint_name", "件"), 0, 1))
         ware = self.wares[goods_id]
         catalogue_changed = created
-        for key, kind in (("goods_name", str), ("number", int), ("properties_id", int),
-                          ("barcode", str), ("rebate", float), ("class_id", int),
-                          ("is_del", int), ("is_use", int), ("uint_name", str)):
-            if key in body:
-                value = kind(body[key])
-                if ware[key] != value:
-                    ware[key] = value
-                    catalogue_changed = True
+        for key, value in values.items():
+            if ware[key] != value:
+                ware[key] = value
+                catalogue_changed = True
         stock_changed = False
-        if "stock" in body:
-            for bar in self._bar_ids(body):
-                value = int(body["stock"])
-                if ware["stock"].get(bar) != value:
-                    ware["stock"][bar] = value
-                    stock_changed = True
+        for bar in bars:
+            if ware["stock"].get(bar) != stock:
+                ware["stock"][bar] = stock
+                stock_changed = True
         bumped = []
         if catalogue_changed:
             bumped.append("vcapi_goods")
@@ -759,34 +767,35 @@ class DemoState:
         material_id = to_int(body.get("material_id"))
         if material_id is None:
             raise AdminError("material_id is required")
+        values, stock, bars = self._converted(body, self.MATERIAL_FIELDS)
         bumped = []
         if material_id == cat.CUP_ID:
-            if "stock" in body:
-                for bar in self._bar_ids(body):
-                    self.cup_stock[bar] = int(body["stock"])
+            if values:
+                raise AdminError("the cup record has a stock only")
+            if any(self.cup_stock.get(bar) != stock for bar in bars):
+                for bar in bars:
+                    self.cup_stock[bar] = stock
                 bumped.append("vcapi_material_stock")
-            if bumped:
                 self.changed(*bumped)
             return {"cup": {"material_id": cat.CUP_ID, "stock": dict(self.cup_stock)},
                     "bumped": bumped, "versions": dict(self.versions)}
         created = material_id not in self.materials
         if created:
-            if "material_name" not in body:
+            if "material_name" not in values:
                 raise AdminError("a new material needs material_name")
-            self._add_material((material_id, body["material_name"],
-                                body.get("uint_name", "个"), 0))
+            self._add_material((material_id, values["material_name"],
+                                values.get("uint_name", "个"), 0))
         material = self.materials[material_id]
         catalogue_changed = created
-        for key, kind in (("material_name", str), ("uint_name", str), ("is_del", int)):
-            if key in body and material[key] != kind(body[key]):
-                material[key] = kind(body[key])
+        for key, value in values.items():
+            if material[key] != value:
+                material[key] = value
                 catalogue_changed = True
         stock_changed = False
-        if "stock" in body:
-            for bar in self._bar_ids(body):
-                if material["stock"].get(bar) != int(body["stock"]):
-                    material["stock"][bar] = int(body["stock"])
-                    stock_changed = True
+        for bar in bars:
+            if material["stock"].get(bar) != stock:
+                material["stock"][bar] = stock
+                stock_changed = True
         if catalogue_changed:
             bumped.append("vcapi_material")
         if stock_changed:
@@ -847,23 +856,25 @@ class DemoState:
                 "bumped": ["vcapi_goods_class"], "versions": dict(self.versions)}
 
     def admin_config(self, body):
-        bumped = []
-        if "jxc_relief_mode" in body:
-            self.relief_mode = int(body["jxc_relief_mode"])
-        if "jxc_manage_mode" in body:
-            self.manage_mode = int(body["jxc_manage_mode"])
-        if "jxc_taste_setting" in body:
-            self.taste_setting = str(body["jxc_taste_setting"])
-        if "job_list" in body and str(body["job_list"]) != self.job_list:
-            self.job_list = str(body["job_list"])
-            bumped.append("vcapi_relief")
-        if "job_order" in body:
-            self.job_order = str(body["job_order"])
+        values = {}
+        for key, kind in (("jxc_relief_mode", int), ("jxc_manage_mode", int),
+                          ("jxc_taste_setting", str), ("job_list", str), ("job_order", str)):
+            if key in body:
+                values[key] = kind(body[key])
         if "pre_shelve" in body:
             cents = to_cents(body["pre_shelve"])
             if cents is None:
                 raise AdminError("pre_shelve must be an amount")
-            self.pre_shelve = money(cents / 100.0)
+            values["pre_shelve"] = money(cents / 100.0)
+        bumped = []
+        if "job_list" in values and values["job_list"] != self.job_list:
+            bumped.append("vcapi_relief")
+        self.relief_mode = values.get("jxc_relief_mode", self.relief_mode)
+        self.manage_mode = values.get("jxc_manage_mode", self.manage_mode)
+        self.taste_setting = values.get("jxc_taste_setting", self.taste_setting)
+        self.job_list = values.get("job_list", self.job_list)
+        self.job_order = values.get("job_order", self.job_order)
+        self.pre_shelve = values.get("pre_shelve", self.pre_shelve)
         self.changed(*bumped)
         return {"bumped": bumped, "state": self.state_json()}
 
