@@ -19,7 +19,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 import demo_catalogue as cat
 import demo_state as ds
 import xxtea_wire
-from demo_xml import RequestError, document, parse, to_json
+from demo_xml import RequestError, document, order_problem, parse, to_json
 
 FAULT_MODES = ("none", "no_answer", "drop", "slow", "garbage", "truncated", "empty",
                "status0", "reject_uploads")
@@ -283,7 +283,7 @@ class Handler(BaseHTTPRequestHandler):
             entry = {"path": path, "endpoint": endpoint, "fault": mode}
             if root is not None:
                 entry["fields"] = request_fields(root)
-                problem = ds.order_problem("jxcapi", root, ds.REQUEST_FIELDS[endpoint])
+                problem = order_problem("jxcapi", root, ds.REQUEST_FIELDS[endpoint])
                 entry["problems"] = [problem] if problem else []
             else:
                 entry["error"] = error

@@ -13,7 +13,7 @@ import time
 import uuid
 
 import demo_catalogue as cat
-from demo_xml import money, order_problem, text_of, to_json
+from demo_xml import money, order_problem, text_of
 
 # Config key (ClientConfig.xml, ServerInterface) -> path under Host, exactly as
 # the sample configuration names them.
