@@ -94,8 +94,10 @@ public:
   bool PrintCashierHandoverA4(const CashierHandoverJob& job);
   bool PrintReceipt(const ReceiptJob& job);
 
-  // The grid's printer between jobs (empty: the CUPS default); print lock.
+  // The grid's printer between jobs (empty: the CUPS default).
   std::u16string GridPrinterName();
+  // The CUPS job id of the last print that created a job, else 0.
+  int LastPrintJobId();
 
 private:
   CDevMgr() = default;

@@ -109,6 +109,11 @@ std::u16string CDevMgr::GridPrinterName() {
   return m_grid.GetPrinterName();
 }
 
+int CDevMgr::LastPrintJobId() {
+  std::lock_guard<std::mutex> lock(m_printLock);
+  return m_grid.GetLastJobId();
+}
+
 // ---- The eight routines -------------------------------------------------------
 
 bool CDevMgr::PrintReceipt(const ReceiptJob& job) {

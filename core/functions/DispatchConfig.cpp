@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "functions/ConfigDeviceFunctions.h"
 #include "functions/FunctionFamilies.h"
 #include "functions/HandlerSupport.h"
 #include "service/CServiceManager.h"
@@ -118,6 +119,16 @@ std::optional<std::u16string> LoadNetbarInfo(const std::u16string& param) {
 
 int DispatchConfig(CXmlDoc& doc, const CallHead& head, std::u16string& reply) {
   switch (head.SubID) {
+    case 0:
+      return SetConfigFunction(doc, head, reply);
+    case 1:
+      return GetConfigFunction(doc, head, reply);
+    case 2:
+      return GetDeviceFunction(doc, head, reply);
+    case 5:
+      return VerifyUserPasswordFunction(doc, head, reply);
+    case 8:
+      return StartBarcodeMonitorFunction(doc, head, reply);
     case 3: {
       AnnounceCall(head);
       const bool saved = SaveNetbarInfo(ParamText(doc));
