@@ -163,4 +163,21 @@ TEST_F(CDevMgrCups, DeviceListNamesPrintersThenPorts) {
   EXPECT_LT(reply.rfind(u"<Printer"), reply.find(u"<Com")) << "printers come first";
 }
 
+// The command-line driver lists the same devices, one JSON line each.
+TEST_F(CDevMgrCups, DriverListsPrintersAndPortsAsJsonLines) {
+  SocatPair pair(DevicesWorkDir(), "driver");
+  ASSERT_TRUE(pair.Ready());
+  const std::string driver = std::string(TILLORA_TEST_BINARY_DIR) + "/bin/pexlunectl";
+  const GridTest::CommandResult listed =
+      GridTest::Run("TILLORA_EXTRA_PORTS=" + GridTest::Quote(pair.Port()) + " " +
+                    GridTest::Quote(driver) + " --workdir " + GridTest::Quote(DevicesWorkDir()) +
+                    " --list-devices");
+  ASSERT_EQ(listed.exitCode, 0) << listed.output;
+  EXPECT_TRUE(listed.output.starts_with(std::string("{\"type\":\"printer\",\"name\":\"") +
+                                        CupsServer::kQueue + "\"}\n"))
+      << listed.output;
+  EXPECT_TRUE(listed.output.ends_with("{\"type\":\"port\",\"name\":\"" + pair.Port() + "\"}\n"))
+      << listed.output;
+}
+
 }  // namespace

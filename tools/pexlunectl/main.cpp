@@ -13,6 +13,7 @@
 #include "DriverHost.h"
 #include "PageLoop.h"
 #include "JsonLine.h"
+#include "ListDevices.h"
 #include "support/TextCodec.h"
 
 namespace {
@@ -20,13 +21,15 @@ namespace {
 struct Options {
   std::string workDir;
   double lingerSeconds = 0;
+  bool listDevices = false;
 };
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: pexlunectl [--workdir DIR] [--linger SECONDS]\n"
+               "usage: pexlunectl [--workdir DIR] [--linger SECONDS] [--list-devices]\n"
                "Reads request envelopes, one per line, from standard input and\n"
-               "prints one JSON object per line for each reply and callback.\n");
+               "prints one JSON object per line for each reply and callback.\n"
+               "--list-devices prints the printers and serial ports instead.\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -34,6 +37,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     std::string arg = argv[i];
     if (arg == "--workdir" && i + 1 < argc) {
       options.workDir = argv[++i];
+    } else if (arg == "--list-devices") {
+      options.listDevices = true;
     } else if (arg == "--linger" && i + 1 < argc) {
       char* end = nullptr;
       options.lingerSeconds = std::strtod(argv[++i], &end);
@@ -103,6 +108,11 @@ int main(int argc, char** argv) {
   if (core.initialize(&args, nullptr) != 0) {
     std::fprintf(stderr, "pexlunectl: the core did not start\n");
     return 1;
+  }
+  if (options.listDevices) {
+    const int status = ListDevices(core);
+    core.uninitialize(nullptr, nullptr);
+    return status;
   }
   core.setCallback(host.Callback());
   std::thread reader(ReadRequests, std::ref(loop), std::ref(core), options.lingerSeconds);
