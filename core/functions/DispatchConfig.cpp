@@ -6,6 +6,7 @@
 #include <string>
 
 #include "functions/ConfigDeviceFunctions.h"
+#include "functions/ConfigLoginFunctions.h"
 #include "functions/FunctionFamilies.h"
 #include "functions/HandlerSupport.h"
 #include "service/CServiceManager.h"
@@ -119,6 +120,12 @@ std::optional<std::u16string> LoadNetbarInfo(const std::u16string& param) {
 
 int DispatchConfig(CXmlDoc& doc, const CallHead& head, std::u16string& reply) {
   switch (head.SubID) {
+    case 4:
+      return UserLoginFunction(doc, head, reply);
+    case 6:
+      return NetbarLoginFunction(doc, head, reply);
+    case 7:
+      return StartKeepAliveFunction(doc, head, reply);
     case 0:
       return SetConfigFunction(doc, head, reply);
     case 1:

@@ -32,6 +32,10 @@ struct CatalogueSyncState {
   bool modesChanged = true;
   bool tasteChanged = true;
   std::array<std::int32_t, kCatalogueListCount> versions{-1, -1, -1, -1, -1, -1, -1};
+  // A list whose download failed is fetched again at the next pass even
+  // when its version stays the same, so one lost reply does not leave the
+  // store stale until the server's next change.
+  std::array<bool, kCatalogueListCount> retry{};
   std::u16string taste;
   // While set, downloads ask for everything (timestamp 0).
   bool fullDownload = true;
@@ -40,4 +44,10 @@ struct CatalogueSyncState {
   bool Changed(CatalogueList list) const { return changed[Slot(list)]; }
   std::int32_t& Version(CatalogueList list) { return versions[Slot(list)]; }
   std::int32_t Version(CatalogueList list) const { return versions[Slot(list)]; }
+
+  void Failed(CatalogueList list) {
+    changed[Slot(list)] = true;
+    retry[Slot(list)] = true;
+  }
+  void Done(CatalogueList list) { retry[Slot(list)] = false; }
 };

@@ -131,7 +131,7 @@ void SyncPass::ApplyMainConfig(std::u16string_view reply) {
   if (!config.read) return;  // every flag keeps its value
   for (std::size_t i = 0; i < kCatalogueListCount; ++i) {
     if (!config.versions[i]) continue;
-    m_state.changed[i] = *config.versions[i] != m_state.versions[i];
+    m_state.changed[i] = *config.versions[i] != m_state.versions[i] || m_state.retry[i];
     m_state.versions[i] = *config.versions[i];
   }
   SystemModeInfo kept;
@@ -153,10 +153,14 @@ void SyncPass::SyncWorkSections() {
   Trace::Write("update_worksection");
   std::u16string reply;
   std::u16string jobs;
-  if (Exchange(m_config->GetWorkSectionURL(), BuildWorkSectionRequest(m_netbar.netbarid, m_session),
+  const bool stored =
+      Exchange(m_config->GetWorkSectionURL(), BuildWorkSectionRequest(m_netbar.netbarid, m_session),
                reply, kListPoll, "Session id or work section addr is empty: [%s][%s]") &&
-      ReadWorkSectionReply(reply, jobs) && m_settings) {
-    m_settings->SetWorkSectionList(jobs);
+      ReadWorkSectionReply(reply, jobs) && m_settings && m_settings->SetWorkSectionList(jobs);
+  if (stored) {
+    m_state.Done(CatalogueList::WorkSections);
+  } else {
+    m_state.Failed(CatalogueList::WorkSections);
   }
   Notify(Code::kSyncWorkSectionList);
 }
@@ -170,6 +174,9 @@ void SyncPass::SyncBars() {
                kListPoll, "Session id or bar addr is empty: [%s][%s]") &&
       ReadBarListReply(reply, bars)) {
     ApplyBars(bars);
+    m_state.Done(CatalogueList::Bars);
+  } else {
+    m_state.Failed(CatalogueList::Bars);
   }
   Notify(Code::kSyncBarName);
 }
@@ -204,9 +211,10 @@ void SyncPass::SyncWareTypes() {
                  reply, kListPoll, "Session id or ware type addr is empty: [%s][%s]") &&
         ApplyWareTypes(reply);
     if (stored) {
+      m_state.Done(CatalogueList::WareTypes);
       Notify(Code::kSyncWareTypesChanged);
     } else {
-      m_state.Changed(CatalogueList::WareTypes) = true;
+      m_state.Failed(CatalogueList::WareTypes);
     }
   }
   Notify(Code::kSyncWareTypesEnd);
@@ -234,9 +242,10 @@ void SyncPass::SyncGoods() {
                  reply, kGoodsPoll, "Session id or ware addr is empty: [%s][%s]") &&
         ApplyGoods(reply);
     if (stored) {
+      m_state.Done(CatalogueList::Goods);
       Notify(Code::kSyncWaresChanged);
     } else {
-      m_state.Changed(CatalogueList::Goods) = true;
+      m_state.Failed(CatalogueList::Goods);
     }
   } else if (m_state.Changed(CatalogueList::WareTypes)) {
     // The ware list shows type names: it is reloaded after a type change.
@@ -273,7 +282,11 @@ void SyncPass::SyncGoodsStock(int mode) {
                                        Timestamp(CatalogueList::Goods)),
                  reply, kListPoll, "Session id or ware stock addr is empty: [%s][%s]") &&
         ApplyGoodsStock(handover, reply);
-    if (!stored) m_state.Changed(CatalogueList::GoodsStock) = true;
+    if (stored) {
+      m_state.Done(CatalogueList::GoodsStock);
+    } else {
+      m_state.Failed(CatalogueList::GoodsStock);
+    }
   }
   Notify(Code::kSyncStockChanged);
 }
@@ -304,10 +317,12 @@ void SyncPass::SyncMaterials() {
                  reply, kListPoll, "Session id or material addr is empty: [%s][%s]") &&
         ApplyMaterials(reply);
     if (stored) {
+      m_state.Done(CatalogueList::Materials);
+      m_state.Done(CatalogueList::MaterialStock);
       Notify(Code::kSyncMaterialsChanged);
     } else {
-      m_state.Changed(CatalogueList::Materials) = true;
-      m_state.Changed(CatalogueList::MaterialStock) = true;
+      m_state.Failed(CatalogueList::Materials);
+      m_state.Failed(CatalogueList::MaterialStock);
     }
   }
   Notify(Code::kSyncMaterialsEnd);
