@@ -156,6 +156,11 @@ TEST_F(CatalogueSync, LaterDownloadsAskFromTheNewVersionAndKeepTheLocalOrder) {
   const std::optional<MaterialInfo> pearls = Store().QueryMaterialByID(3001);
   ASSERT_TRUE(pearls.has_value());
   EXPECT_EQ(pearls->stock, 5);
+
+  Admin("/admin/ware", R"({"goods_id": 1003, "stock": 77})");
+  Pass();
+  EXPECT_TRUE(Has(LastRequest("iWareStockNormal"), "\"timestamp\": \"1002\""));
+  EXPECT_EQ(Ware(1003).stock, 77);
 }
 
 TEST_F(CatalogueSync, ABarRenameReachesTheIdentityAndTheCafeRecord) {
@@ -171,6 +176,22 @@ TEST_F(CatalogueSync, ABarRenameReachesTheIdentityAndTheCafeRecord) {
   ActiveNetbarInfo record;
   ASSERT_TRUE(Settings().GetNetbarInfoByUser(U16(kCashier), record));
   EXPECT_EQ(U8(record.barname), "一楼新吧台");
+}
+
+TEST_F(CatalogueSync, TheBarListIsReadNoFurtherThanTheIdentitysBar) {
+  BindCafe();
+  ActiveNetbarInfo record;
+  ASSERT_TRUE(Settings().GetNetbarInfoByUser(U16(kCashier), record));
+  record.barid = u"102";
+  record.barname = u"二楼吧台";
+  ASSERT_TRUE(Settings().SetActiveNetbar(record));
+  ASSERT_EQ(Attr(LoginUser(kCashier, kCashierPassword, false), "LoginUser", "barid"), "102");
+  ASSERT_EQ(Pass(), kFirstPass);
+  Admin("/admin/bar", R"({"market_id": "102", "market_name": "二楼新吧台"})");
+  Pass();
+  // Bar 101, the store's own, comes first in the list and ends it.
+  ASSERT_TRUE(Settings().GetNetbarInfoByUser(U16(kCashier), record));
+  EXPECT_EQ(U8(record.barname), "二楼吧台");
 }
 
 TEST_F(CatalogueSync, NewTypesRetireOnlyTheFirstNineUsableOnes) {
@@ -210,9 +231,15 @@ TEST_F(CatalogueSync, QuickModeFillsTheCombinedStockAndLeavesWareStocks) {
 
 TEST_F(CatalogueSync, NoAnswerToTheMainConfigurationSendsOnlyTheFirstCode) {
   BindCafe();
-  Admin("/admin/faults", R"({"mode": "drop", "endpoints": ["iMainConfig"]})");
-  EXPECT_EQ(Pass(), (CodeList{"cb-4"}));
+  for (const char* mode : {"drop", "slow"}) {
+    Admin("/admin/faults",
+          std::string(R"({"mode": ")") + mode + R"(", "endpoints": ["iMainConfig"]})");
+    EXPECT_EQ(Pass(), (CodeList{"cb-4"})) << mode;
+  }
   EXPECT_TRUE(Service().m_catalogueSync.fullDownload);
+  EXPECT_EQ(Ware(1001).id, 0);
+  Admin("/admin/faults", R"({"mode": "none"})");
+  EXPECT_EQ(Pass(), kFirstPass);
 }
 
 TEST_F(CatalogueSync, StatusZeroMainConfigurationGoesOnWithTheFlagsAsTheyWere) {
