@@ -213,9 +213,15 @@ TEST_F(CLogMgrTest, StopWithMessagesQueuedWhileIdleWritesAtMostOne) {
   ASSERT_TRUE(WaitForEntries("20150101", CLogMgr::kMaxWakeUps));
 
   log.Stop();
+  // The stop flag may be raised while the writer finishes its last owed
+  // wake-up, which then ends the loop; otherwise Stop's own wake-up writes
+  // exactly one more message. Never more than one.
   const std::vector<std::string> entries = Entries(ReadBytes(File("20150101")));
-  ASSERT_EQ(entries.size(), static_cast<size_t>(CLogMgr::kMaxWakeUps) + 1);
-  EXPECT_EQ(entries.back(), "09:05:07 " + Message(CLogMgr::kMaxWakeUps) + " \r\r\n\r\r\n");
+  const size_t owed = static_cast<size_t>(CLogMgr::kMaxWakeUps);
+  ASSERT_GE(entries.size(), owed);
+  ASSERT_LE(entries.size(), owed + 1);
+  for (size_t i = 0; i < entries.size(); ++i)
+    ASSERT_EQ(entries[i], "09:05:07 " + Message(static_cast<int>(i)) + " \r\r\n\r\r\n");
 }
 
 // Messages beyond the semaphore's maximum are not lost: each later wake-up
