@@ -50,6 +50,8 @@ struct FramingCase {
   std::vector<std::string> codes;
 };
 
+void PrintTo(const FramingCase& c, std::ostream* out) { *out << c.name; }
+
 class BarcodeFraming : public BarcodeMonitor, public ::testing::WithParamInterface<FramingCase> {};
 
 // Each case ends with a marker code, so "exactly these codes" needs no wait

@@ -138,6 +138,22 @@ TEST_F(CDevMgrCups, PrinterListingNamesTheSchedulersQueues) {
   EXPECT_EQ(U8(printers[0]), CupsServer::kQueue);
 }
 
+// A queue that never takes the job (stopped): the grid gives up after its
+// time-out and the worker hears false, well within the hand-over bound.
+TEST_F(CDevMgrCups, JobThePrinterNeverTakesFailsTheWorker) {
+  s_server->Lp(std::string("cupsdisable ") + CupsServer::kQueue);
+  Devices().SetPrintTimeout(1500ms);
+  LabelJob job;
+  job.printer = U16(CupsServer::kQueue);
+  job.templatePath = TemplatePath("BuGanJiao.grid");
+  std::future<bool> result = std::async(std::launch::async, [&] { return Devices().PostLabel(job); });
+  const bool ended = result.wait_for(Devices().HandOverTimeout() * 3) == std::future_status::ready;
+  s_server->Lp(std::string("cupsenable ") + CupsServer::kQueue);
+  ASSERT_TRUE(ended) << "the worker still waits for a job the printer never took";
+  EXPECT_FALSE(result.get());
+  EXPECT_EQ(s_server->WaitingJobs(), "") << "the job stayed queued and may print late";
+}
+
 // Printers first, then ports; a port the barcode monitor holds is listed too.
 TEST_F(CDevMgrCups, DeviceListNamesPrintersThenPorts) {
   SocatPair pair(DevicesWorkDir(), "devicelist");

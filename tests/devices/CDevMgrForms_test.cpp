@@ -74,6 +74,8 @@ struct A4CheckCase {
   int inserted;
 };
 
+void PrintTo(const A4CheckCase& c, std::ostream* out) { *out << c.items << " items"; }
+
 class CheckSheetA4Rows : public DevicesTest, public ::testing::WithParamInterface<A4CheckCase> {};
 
 TEST_P(CheckSheetA4Rows, InsertsFortyNineRowsPerStartedBlockBeyondEightyEight) {
@@ -134,6 +136,8 @@ struct HandoverCase {
   int items;
   int inserted;
 };
+
+void PrintTo(const HandoverCase& c, std::ostream* out) { *out << c.items << " items"; }
 
 class HandoverA4Rows : public DevicesTest, public ::testing::WithParamInterface<HandoverCase> {};
 

@@ -61,6 +61,8 @@ struct RefusalCase {
   bool withHost;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
 class CDevMgrRefusal : public DevicesTest,
                        public ::testing::WithParamInterface<RefusalCase> {};
 

@@ -55,6 +55,8 @@ struct PasswordCase {
   int expected;
 };
 
+void PrintTo(const PasswordCase& c, std::ostream* out) { *out << c.name; }
+
 class LockPassword : public ConfigDeviceFunctions,
                      public ::testing::WithParamInterface<PasswordCase> {};
 
