@@ -162,6 +162,13 @@ TEST_F(CashierHandover, AWholeShiftArrivesAtTheServerWithTheShiftsFigures) {
   ASSERT_TRUE(Settings().GetNetbarInfoByUser(record.userid, entry));
   EXPECT_EQ(U8(entry.fixedworksection), "中班");
 
+  // The next shift's form starts from the counted figures.
+  const std::u16string form = FormPayload();
+  EXPECT_EQ(AttrAt(form, "/FUNCTION/ReturnValue/WorkSection", "type"), "中班");
+  EXPECT_EQ(AttrAt(form, "/FUNCTION/ReturnValue/WorkSection", "presectioncash"), "100.00");
+  EXPECT_EQ(LinesFromForm(form)[0].count, 21);
+  EXPECT_EQ(LinesFromForm(form)[0].sales, 0);
+
   // The server: what it received, field by field.
   const Flat uploads = TheDemoServer().GetFlat("/admin/uploads");
   EXPECT_EQ(uploads.count("uploads.1.check_id"), 0u) << "uploaded more than once";
@@ -284,6 +291,31 @@ TEST_F(CashierHandover, DifferenceTextTable) {
                      {"多了 3", "3.00"},  {"少了0.004", "-0.00"}, {"少了-2", "2.00"},
                      {"多", "0"},         {"x多了1", "0"}};
   for (const Case& c : cases) EXPECT_EQ(U8(DifferenceText(U16(c.shown))), c.stored) << c.shown;
+}
+
+// A store whose latest section was finished by an older run (and sent)
+// first gets the open successor, which the handover then closes; the
+// finished section is not closed a second time.
+TEST_F(CashierHandover, AStoreWithoutAnOpenSectionGetsOneBeforeTheHandover) {
+  InsertShiftWares();
+  RawExec(StorePath(),
+          "update tbWareWorkSection set bFinish=1, bSaveToServer=1, save=80, "
+          "nextSectionType='晚班', uuid='OLD-UUID', sales=9 where id=1");
+  Figures figures;
+  figures.sales = "3.00";
+  const std::u16string payload =
+      FinishShift(Param(figures, {{"可口可乐500ml", 1, "3.00", 24, 1, 23}}));
+  ASSERT_EQ(OpRet(payload), 1) << U8(payload);
+  const std::vector<Row> sections = Sections();
+  ASSERT_EQ(sections.size(), 3u);
+  EXPECT_EQ(sections[0][4], "9.0") << "the finished section was closed again";
+  EXPECT_EQ(sections[0][11], "OLD-UUID");
+  EXPECT_EQ(sections[1][1], "1");
+  EXPECT_EQ(sections[1][4], "3.0");
+  EXPECT_EQ(sections[1][8], "晚班") << "the successor did not take the next shift";
+  EXPECT_EQ(sections[2][1], "0");
+  ExpectFields(TheDemoServer().GetFlat("/admin/uploads"), "accepted.cashier.0.",
+               {{"check_id", sections[1][11]}, {"handover.relief", "晚班"}});
 }
 
 // Repeated names: the map keeps the last line, both enter the sums.

@@ -309,6 +309,12 @@ std::string RawText(const std::string& dbPath, std::string_view statement) {
   return rows.empty() || rows.front().empty() ? "<none>" : rows.front().front();
 }
 
+void RawExec(const std::string& dbPath, std::string_view statement) {
+  sqlite3x::connection con;
+  con.open(U16(dbPath));
+  con.execute(statement);
+}
+
 // ---- The fixture ---------------------------------------------------------------------
 
 void HandoverTest::SetUp() {

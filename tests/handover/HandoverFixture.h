@@ -109,6 +109,7 @@ std::string AttrAt(std::u16string_view reply, std::string_view path, std::string
 using Row = std::vector<std::string>;
 std::vector<Row> RawRows(const std::string& dbPath, std::string_view statement);
 std::string RawText(const std::string& dbPath, std::string_view statement);
+void RawExec(const std::string& dbPath, std::string_view statement);
 
 class HandoverTest : public ::testing::Test {
 protected:

@@ -148,6 +148,26 @@ TEST_F(MaterialHandover, TheCupsLeftOpenEachNextSection) {
   EXPECT_EQ(sections[1][4], "0") << "the closed section keeps no cups";
   EXPECT_EQ(sections[2][4], "12");
   EXPECT_EQ(sections[2][3], "9001");
+  // The handover form shows them.
+  const size_t seen = CountOf(u"cb-1-9");
+  ASSERT_EQ(OpRet(Call(3, 0)), 1);
+  const std::u16string form = AwaitCode(u"cb-1-9", seen);
+  EXPECT_EQ(OpRet(form), 1);
+  EXPECT_EQ(AttrAt(form, "/FUNCTION/ReturnValue/Materials", "cupstock"), "12");
+}
+
+TEST_F(MaterialHandover, AStoreWithoutAnOpenSectionGetsOneBeforeTheHandover) {
+  RawExec(StorePath(), "update tbMaterialWorkSection set bFinish=1, bSaveToServer=1, "
+                       "uuid='OLD-UUID', totalStock=7 where id=1");
+  ASSERT_EQ(OpRet(FinishMaterials(kCounted)), 1);
+  const std::vector<Row> sections = Sections();
+  ASSERT_EQ(sections.size(), 3u);
+  EXPECT_EQ(sections[0][8], "7") << "the finished section was closed again";
+  EXPECT_EQ(sections[0][17], "OLD-UUID");
+  EXPECT_EQ(sections[1][1], "1");
+  EXPECT_EQ(sections[1][3], "9001") << "the successor lost the cup record";
+  EXPECT_EQ(sections[2][1], "0");
+  EXPECT_EQ(sections[2][4], "35");
 }
 
 TEST_F(MaterialHandover, AnUnsentHandoverRefusesTheNextAndChangesNothing) {
