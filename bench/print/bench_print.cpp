@@ -60,7 +60,8 @@ std::string RunCommand(const std::string& command, int& status) {
     return output;
   }
   char buffer[512];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    output.append(buffer, n);
   status = ::pclose(pipe);
   return output;
 }
@@ -88,7 +89,8 @@ public:
 
 private:
   int Deliver(const char16_t* code, const char16_t* payload) {
-    const bool stored = std::u16string_view(payload).find(u"<OPRet>1</OPRet>") != std::u16string::npos;
+    const bool stored =
+        std::u16string_view(payload).find(u"<OPRet>1</OPRet>") != std::u16string::npos;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       ++m_calls;
@@ -187,7 +189,9 @@ public:
   const std::string& Error() const { return m_error; }
 
 private:
-  static std::string Script() { return "'" + (SourceDir() / "tests/grid/cups_fixture.sh").string() + "'"; }
+  static std::string Script() {
+    return "'" + (SourceDir() / "tests/grid/cups_fixture.sh").string() + "'";
+  }
 
   std::string m_dir;
   std::string m_error;
@@ -227,7 +231,8 @@ std::string TenLineCheckout() {
              std::to_string(id) + R"(.50"/>)";
   }
   param += "<Taste>";
-  for (int id = 1; id <= kLines; ++id) param += R"(<item wareid=")" + std::to_string(id) + R"(" taste=""/>)";
+  for (int id = 1; id <= kLines; ++id)
+    param += R"(<item wareid=")" + std::to_string(id) + R"(" taste=""/>)";
   return param + "</Taste></Checkout>";
 }
 

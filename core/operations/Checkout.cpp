@@ -55,8 +55,7 @@ bool RunCheckout(const std::u16string& param) {
 
 bool StartCheckout(const CallHead& head, std::u16string param) {
   if (!CheckoutSpacing::Instance().TryStart()) return false;
-  return CServiceManager::GetInstance().StartRequestWorker(checkout_thread, head,
-                                                           std::move(param));
+  return CServiceManager::GetInstance().StartRequestWorker(checkout_thread, head, std::move(param));
 }
 
 void checkout_thread(TaskArgs& args) {

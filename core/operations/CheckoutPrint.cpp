@@ -58,14 +58,16 @@ ReceiptJob MakeReceiptJob(const XiaoPiaoPrintInfo& settings, const CheckoutReque
 // for the whole hand-over time-out.
 void PrintCheckoutLabels(const CheckoutPrinting& printing, const CheckoutRequest& request,
                          const CheckoutOrder& order) {
+  const auto madeToOrder = [](const WareSaleInfo& unit) { return unit.wareProp == kMadeToOrder; };
+  const int labels =
+      static_cast<int>(std::count_if(order.units.begin(), order.units.end(), madeToOrder));
+  if (labels == 0) return;  // nothing to label: the settings need not be read
   NetbarInfo netbar;
   BuGanJiaoPrintInfo settings;
   if (!printing.db.QueryNetbarInfo(netbar) || !printing.settings.GetBuGanJiaoPrint(settings) ||
       !settings.Enable) {
     return;
   }
-  const auto madeToOrder = [](const WareSaleInfo& unit) { return unit.wareProp == kMadeToOrder; };
-  const int labels = static_cast<int>(std::count_if(order.units.begin(), order.units.end(), madeToOrder));
   LabelJob job;
   job.printer = settings.Printer;
   job.fontSize = FontSize(settings.FontSize);

@@ -33,6 +33,6 @@ public:
 
 private:
   std::mutex m_mutex;
-  Clock m_clock;                          // guarded by m_mutex
+  Clock m_clock;                            // guarded by m_mutex
   std::optional<std::int64_t> m_lastStart;  // guarded by m_mutex; none before the first
 };

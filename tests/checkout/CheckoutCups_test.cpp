@@ -79,7 +79,8 @@ std::string Flattened(const std::string& text) {
 
 void ExpectAll(const std::string& text, std::initializer_list<const char*> parts) {
   const std::string flat = Flattened(text);
-  for (const char* part : parts) EXPECT_NE(flat.find(part), std::string::npos) << part << "\n" << flat;
+  for (const char* part : parts)
+    EXPECT_NE(flat.find(part), std::string::npos) << part << "\n" << flat;
   EXPECT_EQ(flat.find('#'), std::string::npos) << "a placeholder was left:\n" << flat;
 }
 
@@ -93,9 +94,9 @@ TEST_F(CheckoutCups, AReceiptAndALabelArriveAsPdfsWithTheirTexts) {
   }
   EnableReceipts("58mm热敏纸", CupsServer::kQueue);
   EnableLabels(CupsServer::kQueue);
-  const std::u16string payload = Checkout(
-      CheckoutParam({{Ware::kCola, 2, "4.00", ""}, {Ware::kMilkTea, 1, "6.00", "少糖"}}, "A12",
-                    "14.00", "20.00", "6.00"));
+  const std::u16string payload =
+      Checkout(CheckoutParam({{Ware::kCola, 2, "4.00", ""}, {Ware::kMilkTea, 1, "6.00", "少糖"}},
+                             "A12", "14.00", "20.00", "6.00"));
   EXPECT_EQ(OpRet(payload), 1);
   EXPECT_EQ(StoredSales(), (Strings{"7(1/3)", "7(2/3)", "7(3/3)"}));
   ASSERT_EQ(printHost.Labels().size(), 1u);

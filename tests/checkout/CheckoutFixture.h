@@ -54,13 +54,13 @@ std::string CheckoutParam(const std::vector<BasketRow>& rows, std::string_view s
 // ---- The catalogue every test starts with --------------------------------
 
 namespace Ware {
-inline constexpr int kCola = 11;        // 可乐, 饮料, 3.50
-inline constexpr int kMilkTea = 12;     // 奶茶, 饮料, 6.00, made to order
-inline constexpr int kNoodles = 13;     // 泡面, 小吃, 5.00
-inline constexpr int kDeleted = 14;     // 旧果汁, deleted
-inline constexpr int kNoType = 15;      // 散装糖, of a type the store lacks, 1.00
-inline constexpr int kFriedRice = 16;   // 炒饭, 小吃, 12.00, made to order
-inline constexpr int kUnknown = 99;     // not in the store
+inline constexpr int kCola = 11;       // 可乐, 饮料, 3.50
+inline constexpr int kMilkTea = 12;    // 奶茶, 饮料, 6.00, made to order
+inline constexpr int kNoodles = 13;    // 泡面, 小吃, 5.00
+inline constexpr int kDeleted = 14;    // 旧果汁, deleted
+inline constexpr int kNoType = 15;     // 散装糖, of a type the store lacks, 1.00
+inline constexpr int kFriedRice = 16;  // 炒饭, 小吃, 12.00, made to order
+inline constexpr int kUnknown = 99;    // not in the store
 }  // namespace Ware
 
 // ---- The fixture ------------------------------------------------------------

@@ -92,8 +92,7 @@ TEST_F(CheckoutPaper, TheReceiptShowsThePagesPricesAndTheSettingsTexts) {
                           {Ware::kDeleted, 1, "4.00", ""},
                           {Ware::kMilkTea, 1, "6", "少糖"}},
                          "A12", "14", "20.5", "6.499"));
-  EXPECT_EQ(StoredSales("wareName, price"),
-            (Strings{"可乐|3.5", "可乐|3.5", "奶茶|6.0"}));
+  EXPECT_EQ(StoredSales("wareName, price"), (Strings{"可乐|3.5", "可乐|3.5", "奶茶|6.0"}));
   const std::vector<PostedJob> receipts = printHost.Receipts();
   ASSERT_EQ(receipts.size(), 1u);
   const ReceiptJob& job = *receipts[0].receipt;
@@ -106,7 +105,8 @@ TEST_F(CheckoutPaper, TheReceiptShowsThePagesPricesAndTheSettingsTexts) {
   EXPECT_EQ(U8(job.odd), "6.50");
   EXPECT_EQ(U8(job.printer), "KassenDrucker");
   EXPECT_EQ(job.fontSize, 9u);
-  EXPECT_TRUE(std::regex_match(U8(job.time), std::regex(R"(\d{8} \d\d:\d\d:\d\d)"))) << U8(job.time);
+  EXPECT_TRUE(std::regex_match(U8(job.time), std::regex(R"(\d{8} \d\d:\d\d:\d\d)")))
+      << U8(job.time);
 }
 
 TEST_F(CheckoutPaper, LabelsOnlyForMadeToOrderUnitsWhenEnabled) {
@@ -119,7 +119,10 @@ TEST_F(CheckoutPaper, LabelsOnlyForMadeToOrderUnitsWhenEnabled) {
   const Case cases[] = {
       {"no made-to-order ware", true, kColaAndNoodles, 0},
       {"labels switched off", false, {{Ware::kMilkTea, 1, "6.00", ""}}, 0},
-      {"one made-to-order unit", true, {{Ware::kCola, 1, "3.50", ""}, {Ware::kMilkTea, 1, "6.00", ""}}, 1},
+      {"one made-to-order unit",
+       true,
+       {{Ware::kCola, 1, "3.50", ""}, {Ware::kMilkTea, 1, "6.00", ""}},
+       1},
   };
   for (const Case& c : cases) {
     SetSettings("BuGanJiaoPrint", {{"Enable", c.enabled ? "1" : "0"}});
@@ -132,8 +135,8 @@ TEST_F(CheckoutPaper, LabelsOnlyForMadeToOrderUnitsWhenEnabled) {
 
 TEST_F(CheckoutPaper, ALabelNamesTheCafeTheUnitItsTasteAndItsNumberAmongTheLabels) {
   EnableLabels("LabelPrinter");
-  Checkout(CheckoutParam({{Ware::kCola, 2, "3.50", ""}, {Ware::kMilkTea, 1, "5.00", "少糖"}},
-                         "B07"));
+  Checkout(
+      CheckoutParam({{Ware::kCola, 2, "3.50", ""}, {Ware::kMilkTea, 1, "5.00", "少糖"}}, "B07"));
   const std::vector<PostedJob> labels = printHost.Labels();
   ASSERT_EQ(labels.size(), 1u);
   const LabelJob& job = *labels[0].label;
@@ -170,8 +173,8 @@ TEST_F(CheckoutPaper, APrintThatFailsStillStoresTheSaleAndReportsSuccess) {
     printHost.SetMode(c.mode);
     const size_t labelsBefore = printHost.Labels().size();
     const size_t receiptsBefore = printHost.Receipts().size();
-    EXPECT_EQ(OpRet(Checkout(CheckoutParam({{Ware::kMilkTea, 2, "6.00", ""},
-                                            {Ware::kCola, 1, "3.50", ""}}))),
+    EXPECT_EQ(OpRet(Checkout(
+                  CheckoutParam({{Ware::kMilkTea, 2, "6.00", ""}, {Ware::kCola, 1, "3.50", ""}}))),
               1)
         << c.name;
     stored += 3;

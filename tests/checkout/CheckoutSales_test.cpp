@@ -22,7 +22,8 @@ using CheckoutSales = CheckoutTest;
 std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 TEST_F(CheckoutSales, ThreeUnitsOfOneRowAreNumberedOneToThreeUnderOneNewNumber) {
-  const std::u16string payload = Checkout(CheckoutParam({{Ware::kCola, 3, "3.50", ""}}), "pay&amp;1");
+  const std::u16string payload =
+      Checkout(CheckoutParam({{Ware::kCola, 3, "3.50", ""}}), "pay&amp;1");
   EXPECT_EQ(ValueAt(payload, "/FUNCTION/Head/MainID"), "4");
   EXPECT_EQ(ValueAt(payload, "/FUNCTION/Head/SubID"), "2");
   EXPECT_EQ(ValueAt(payload, "/FUNCTION/Head/RetID"), "pay&1");
@@ -32,7 +33,8 @@ TEST_F(CheckoutSales, ThreeUnitsOfOneRowAreNumberedOneToThreeUnderOneNewNumber) 
                         "sectionId, cashier"),
             (Strings{"1(1/3)|1|11|可乐|饮料|1|1|1|张三", "1(2/3)|1|11|可乐|饮料|1|1|1|张三",
                      "1(3/3)|1|11|可乐|饮料|1|1|1|张三"}));
-  for (const std::string& time : StoredSales("time")) EXPECT_LE(std::abs(std::stoll(time) - Now()), 5);
+  for (const std::string& time : StoredSales("time"))
+    EXPECT_LE(std::abs(std::stoll(time) - Now()), 5);
 
   Checkout(CheckoutParam({{Ware::kNoodles, 1, "5.00", ""}, {Ware::kCola, 1, "3.50", ""}}));
   EXPECT_EQ(StoredSales(), (Strings{"1(1/3)", "1(2/3)", "1(3/3)", "2(1/2)", "2(2/2)"}));
@@ -78,10 +80,13 @@ TEST_F(CheckoutSales, RowsOfOneWareTakeItsTastesInTurn) {
       {"two rows of one ware",
        {{Ware::kMilkTea, 2, "6.00", "少糖"}, {Ware::kMilkTea, 1, "6.00", "多糖"}},
        {"少糖", "少糖", "多糖"}},
-      {"one row, one taste", {{Ware::kMilkTea, 2, "6.00", "去冰,少糖"}}, {"去冰,少糖", "去冰,少糖"}},
+      {"one row, one taste",
+       {{Ware::kMilkTea, 2, "6.00", "去冰,少糖"}},
+       {"去冰,少糖", "去冰,少糖"}},
       {"no taste", {{Ware::kCola, 1, "3.50", ""}}, {""}},
       {"another ware between restarts the tastes",
-       {{Ware::kMilkTea, 1, "6.00", "少糖"}, {Ware::kCola, 1, "3.50", "冰"},
+       {{Ware::kMilkTea, 1, "6.00", "少糖"},
+        {Ware::kCola, 1, "3.50", "冰"},
         {Ware::kMilkTea, 1, "6.00", "多糖"}},
        {"少糖", "冰", "少糖"}},
   };
@@ -146,7 +151,8 @@ TEST_F(CheckoutSales, OrdersThatSellNothingFailAndStoreNothing) {
 }
 
 TEST_F(CheckoutSales, LaterRowsWithoutUnitsAreSkipped) {
-  Checkout(CheckoutParam({{Ware::kCola, 1, "3.50", ""}, {Ware::kNoodles, 0, "5.00", ""},
+  Checkout(CheckoutParam({{Ware::kCola, 1, "3.50", ""},
+                          {Ware::kNoodles, 0, "5.00", ""},
                           {Ware::kMilkTea, 1, "6.00", ""}}));
   EXPECT_EQ(StoredSales("id, wareName"), (Strings{"1(1/2)|可乐", "1(2/2)|奶茶"}));
 }
@@ -157,8 +163,9 @@ TEST_F(CheckoutSales, AStoreThatRefusesTheLinesReportsFailureAndPrintsNothing) {
   {
     sqlite3x::connection raw;
     raw.open(StorePath());
-    raw.execute("create trigger refuse before insert on tbSalesWare "
-                "begin select raise(abort, 'disk full'); end");
+    raw.execute(
+        "create trigger refuse before insert on tbSalesWare "
+        "begin select raise(abort, 'disk full'); end");
   }
   EnableReceipts("58mm热敏纸");
   EnableLabels();

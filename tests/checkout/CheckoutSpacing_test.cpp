@@ -1,5 +1,7 @@
 // The four-second spacing of checkout starts (4/2), on a clock the tests move,
 // and checkouts that run at the same time: each gets a number of its own.
+#include "operations/CheckoutSpacing.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <thread>
 
 #include "checkout/CheckoutFixture.h"
-#include "operations/CheckoutSpacing.h"
 #include "service/CServiceManager.h"
 
 namespace {
