@@ -257,8 +257,18 @@ void SyncPass::SyncGoods() {
 bool SyncPass::ApplyGoods(std::u16string_view reply) {
   std::vector<WareInfo> wares;
   if (!ReadWareReply(reply, wares)) return false;
+  // The display order is the counter's own; the server does not know it.
+  // One query finds it for the wares on sale, the usual case; the others
+  // are looked up one by one.
+  std::vector<WareInfo> onSale;
+  m_db->QueryWareByOrder(onSale);
+  std::map<int, int> orders;
+  for (const WareInfo& ware : onSale) orders.emplace(ware.id, ware.orderId);
   for (WareInfo& ware : wares) {
-    // The display order is the counter's own; the server does not know it.
+    if (auto known = orders.find(ware.id); known != orders.end()) {
+      ware.orderId = known->second;
+      continue;
+    }
     std::vector<WareInfo> existing;
     if (m_db->QueryWareByID(existing, ware.id) && !existing.empty())
       ware.orderId = existing.front().orderId;

@@ -143,6 +143,7 @@ TEST_F(CatalogueSync, LaterDownloadsAskFromTheNewVersionAndKeepTheLocalOrder) {
   BindCafe();
   ASSERT_EQ(Pass(), kFirstPass);
   ASSERT_TRUE(Store().SetWareOrder(1001, 42));
+  ASSERT_TRUE(Store().SetWareOrder(1014, 7));  // not on sale
   Admin("/admin/ware", R"({"goods_id": 1001, "rebate": 4.5})");
   Admin("/admin/material", R"({"material_id": 3001, "stock": 5})");
   Pass();
@@ -153,6 +154,7 @@ TEST_F(CatalogueSync, LaterDownloadsAskFromTheNewVersionAndKeepTheLocalOrder) {
   const WareInfo cola = Ware(1001);
   EXPECT_FLOAT_EQ(cola.price, 4.5f);
   EXPECT_EQ(cola.orderId, 42);
+  EXPECT_EQ(Ware(1014).orderId, 7);
   const std::optional<MaterialInfo> pearls = Store().QueryMaterialByID(3001);
   ASSERT_TRUE(pearls.has_value());
   EXPECT_EQ(pearls->stock, 5);
