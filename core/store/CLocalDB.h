@@ -165,11 +165,13 @@ class CLocalDB {
   };
   // Stores `closed`, sets the stocks (a name without a row changes nothing),
   // stores `next` and records `next.sectionType` as the café identity's
-  // current work section.
+  // current work section. Fails unless `closed.id` is still the latest,
+  // open section (another handover may have closed it meanwhile).
   bool FinishWareWorkSection(const WareWorkSectionInfo& closed,
                              const std::vector<HandoverStock>& stocks,
                              const WareWorkSectionInfo& next);
-  // Stores `closed`, sets each material's stock (id to remainder) and stores `next`.
+  // Stores `closed`, sets each material's stock (id to remainder) and stores
+  // `next`; the same condition on `closed.id`.
   bool FinishMaterialWorkSection(const MaterialWorkSectionInfo& closed,
                                  const std::map<int, int>& stocks,
                                  const MaterialWorkSectionInfo& next);

@@ -2,6 +2,7 @@
 // store whose latest section is finished.
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/CLocalDB.h"
@@ -18,6 +19,17 @@ void Require(bool done, const char* what) {
 
 std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
+// Two handovers that read the same open section must not both close it: the
+// second would replace the first's closed section and lose that shift. Only
+// the open section with the highest id may be closed.
+void RequireOpenLatest(sqlite3x::connection& con, std::string_view table, int id) {
+  sqlite3x::command cmd(con, "select id, bFinish from " + std::string(table) +
+                                 " order by id desc limit 1");
+  sqlite3x::reader r = cmd.execute_reader();
+  if (!r.read() || r.get_int(0) != id || r.get_int(1) != 0)
+    throw sqlite3x::database_error("the section is no longer the open one");
+}
+
 }  // namespace
 
 bool CLocalDB::FinishWareWorkSection(const WareWorkSectionInfo& closed,
@@ -26,6 +38,7 @@ bool CLocalDB::FinishWareWorkSection(const WareWorkSectionInfo& closed,
   return Guarded("CLocalDB::FinishWareWorkSection failed", false, [&] {
     if (!m_transaction) throw sqlite3x::database_error("database is not open");
     sqlite3x::transaction tx(m_connection, true);  // rolled back unless committed
+    RequireOpenLatest(m_connection, "tbWareWorkSection", closed.id);
     Require(InserWareWorkSection(closed), "closed section");
     for (const HandoverStock& stock : stocks) {
       Require(stock.combined ? SetCombinStockCount(stock.name, stock.stock)
@@ -49,6 +62,7 @@ bool CLocalDB::FinishMaterialWorkSection(const MaterialWorkSectionInfo& closed,
   return Guarded("CLocalDB::FinishMaterialWorkSection failed", false, [&] {
     if (!m_transaction) throw sqlite3x::database_error("database is not open");
     sqlite3x::transaction tx(m_connection, true);
+    RequireOpenLatest(m_connection, "tbMaterialWorkSection", closed.id);
     Require(InserMaterialWorkSection(closed), "closed section");
     for (const auto& [id, stock] : stocks) Require(SetMaterialCount(id, stock), "stock");
     Require(InserMaterialWorkSection(next), "next section");

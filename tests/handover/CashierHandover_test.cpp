@@ -4,6 +4,8 @@
 // received, field by field.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "handover/HandoverFixture.h"
 #include "operations/CashierHandover.h"
 #include "support/CXmlDoc.h"
@@ -316,6 +318,58 @@ TEST_F(CashierHandover, AStoreWithoutAnOpenSectionGetsOneBeforeTheHandover) {
   EXPECT_EQ(sections[2][1], "0");
   ExpectFields(TheDemoServer().GetFlat("/admin/uploads"), "accepted.cashier.0.",
                {{"check_id", sections[1][11]}, {"handover.relief", "晚班"}});
+}
+
+// Two handovers started together: whichever way they interleave, no
+// section is closed twice and every success is one finished section.
+TEST_F(CashierHandover, TwoHandoversAtOnceNeverCloseOneSectionTwice) {
+  InsertShiftWares();
+  Figures figures;
+  figures.sales = "3.00";
+  const std::string param = Param(figures, {{"可口可乐500ml", 1, "3.00", 24, 1, 23}});
+  ASSERT_EQ(OpRet(Call(5, 1, param, "a")), 1);
+  ASSERT_EQ(OpRet(Call(5, 1, param, "b")), 1);
+  AwaitCode(u"cb-1-4", 1);
+  int succeeded = 0;
+  for (const RecordedCall& call : page.Calls()) {
+    if (call.code == u"cb-1-4") succeeded += OpRet(call.payload);
+  }
+  ASSERT_GE(succeeded, 1);
+  const std::vector<Row> sections = Sections();
+  ASSERT_EQ(sections.size(), static_cast<size_t>(succeeded) + 1);
+  std::set<std::string> uuids;
+  for (size_t i = 0; i < sections.size(); ++i) {
+    EXPECT_EQ(sections[i][1], i + 1 < sections.size() ? "1" : "0");
+    uuids.insert(sections[i][11]);
+  }
+  EXPECT_EQ(uuids.size(), sections.size());
+  EXPECT_EQ(TheDemoServer().GetFlat("/admin/uploads").count(
+                "accepted.cashier." + std::to_string(succeeded - 1) + ".check_id"),
+            1u);
+}
+
+// What keeps two racing handovers apart: the store closes only the latest
+// open section, and the whole handover rolls back when it is not.
+TEST_F(CashierHandover, TheStoreClosesOnlyTheLatestOpenSection) {
+  InsertShiftWares();
+  WareWorkSectionInfo closed;
+  ASSERT_TRUE(Store().QueryCurrentWareWorkSection(closed));
+  closed.bFinish = true;
+  closed.sales = 3.0f;
+  WareWorkSectionInfo next;
+  next.id = closed.id + 1;
+  next.sectionType = U16("中班");
+  ASSERT_TRUE(Store().FinishWareWorkSection(closed, {{U16("可口可乐500ml"), 20, false}}, next));
+  closed.sales = 99.0f;
+  next.sectionType = U16("晚班");
+  EXPECT_FALSE(Store().FinishWareWorkSection(closed, {{U16("可口可乐500ml"), 1, false}}, next));
+  const std::vector<Row> sections = Sections();
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_EQ(sections[0][4], "3.0");
+  EXPECT_EQ(sections[1][8], "中班");
+  EXPECT_EQ(StockOf(Cola()), "20");
+  EXPECT_EQ(RawText(StorePath(), "select currentworksection from tbGlobal where ID=0"), "中班");
+  EXPECT_TRUE(Store().IsOpen()) << "a refused handover closed the store";
 }
 
 // Repeated names: the map keeps the last line, both enter the sums.

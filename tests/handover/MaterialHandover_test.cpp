@@ -170,6 +170,22 @@ TEST_F(MaterialHandover, AStoreWithoutAnOpenSectionGetsOneBeforeTheHandover) {
   EXPECT_EQ(sections[2][4], "35");
 }
 
+TEST_F(MaterialHandover, TheStoreClosesOnlyTheLatestOpenSection) {
+  MaterialWorkSectionInfo closed;
+  ASSERT_TRUE(Store().QueryCurrentMaterialWorkSection(closed));
+  closed.bFinish = true;
+  MaterialWorkSectionInfo next;
+  next.id = closed.id + 1;
+  next.cupStock = 35;
+  ASSERT_TRUE(Store().FinishMaterialWorkSection(closed, {{3008, 70}}, next));
+  next.cupStock = 1;
+  EXPECT_FALSE(Store().FinishMaterialWorkSection(closed, {{3008, 1}}, next));
+  const std::vector<Row> sections = Sections();
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_EQ(sections[1][4], "35");
+  EXPECT_EQ(StockOf(3008), "70");
+}
+
 TEST_F(MaterialHandover, AnUnsentHandoverRefusesTheNextAndChangesNothing) {
   TheDemoServer().FailUploads("reject_uploads");
   std::u16string payload = FinishMaterials(kCounted);
