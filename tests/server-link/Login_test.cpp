@@ -4,6 +4,9 @@
 // bar the café no longer has.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
+
 #include "server-link/LinkFixture.h"
 #include "server/SessionLogin.h"
 #include "support/CXmlDoc.h"
@@ -30,6 +33,17 @@ protected:
     return record;
   }
 };
+
+TEST_F(Login, ANewServiceHasNoSessionAndKnowsNoVersion) {
+  EXPECT_TRUE(Service().GetSessionId().empty());
+  EXPECT_FALSE(Service().m_localMode);
+  const CatalogueSyncState& state = Service().m_catalogueSync;
+  for (std::int32_t version : state.versions) EXPECT_EQ(version, -1);
+  EXPECT_TRUE(state.fullDownload);
+  EXPECT_EQ(state.changed, (std::array<bool, 7>{true, true, true, true, true, false, true}));
+  EXPECT_TRUE(state.modesChanged);
+  EXPECT_TRUE(state.tasteChanged);
+}
 
 TEST_F(Login, CashierOnlineTakesTheMachinesCafeRecordAndGetsASession) {
   const std::u16string payload = LoginUser(kCashier, kCashierPassword, false);
@@ -152,9 +166,13 @@ TEST_F(Login, AFixedWorkSectionWinsWhileTheListHasIt) {
 TEST_F(Login, ABarTheCafeNoLongerHasIsForgotten) {
   BindCafe();
   ASSERT_EQ(Attr(LoginUser(kCashier, kCashierPassword, false), "LoginUser", "ret"), "1");
-  ASSERT_NE(TheServer().Post("/admin/bar", R"({"market_id": "101", "remove": true})"),
-            "<failed>");
+  for (const char* bar : {"101", "102"}) {
+    ASSERT_NE(TheServer().Post("/admin/bar", std::string(R"({"remove": true, "market_id": ")") +
+                                                 bar + "\"}"),
+              "<failed>");
+  }
   const std::u16string payload = LoginNetbar(kCafeNumber, kCafePassword);
+  EXPECT_NE(Body(payload, "LoginNetbar").find("<BarList/>"), std::string::npos);
   EXPECT_EQ(OpRet(payload), 1);  // the page decides by ret
   EXPECT_EQ(Attr(payload, "LoginNetbar", "ret"), "0");
   EXPECT_EQ(Attr(payload, "LoginNetbar", "message"), "bar id is timeout");
