@@ -1,14 +1,15 @@
 #include "operations/CashierHandover.h"
 
 #include <ctime>
+#include <optional>
 #include <vector>
 
 #include "operations/CallbackCodes.h"
 #include "operations/CashierHandoverParts.h"
 #include "server/HandoverResend.h"
+#include "service/CServiceManager.h"
 #include "service/WorkerTask.h"
 #include "support/CXmlDoc.h"
-#include "service/CServiceManager.h"
 #include "support/Helpers.h"
 #include "support/Trace.h"
 
@@ -26,7 +27,7 @@ struct Outcome {
 
 Outcome Refused(std::u16string_view message) { return {false, std::u16string(message)}; }
 
-// Part of the shift's state the steps share.
+// What the steps learn about the shift and hand on to the next.
 struct Shift {
   int mode = 0;
   Request request;
