@@ -1,6 +1,7 @@
 // The cashier handover end to end: a shift's sales through the checkout
-// (4/2, 4/1) or the store, 5/1 through CallFunction, "cb-1-4" on the page, the closed and the new section in the store, the stocks, the
-// café identity and record, the event log, and the upload the demo server
+// (4/2, 4/1) or the store, 5/1 through CallFunction, "cb-1-4" on the page,
+// the closed and the new section in the store, the stocks, the café
+// identity and record, the event log, and the upload the demo server
 // received, field by field.
 #include <gtest/gtest.h>
 
