@@ -45,7 +45,13 @@ bool NamesAStoreFile(const std::u16string& part) {
 bool OpenStore(CLocalDB& db, const std::u16string& netbarId, const std::u16string& barId) {
   CGlobalConfig* settings = CServiceManager::GetInstance().GetGlobalConfig();
   if (!settings || !NamesAStoreFile(netbarId) || !NamesAStoreFile(barId)) return false;
-  return db.InitDB(settings->GetDBFilePath(netbarId, barId));
+  if (!db.InitDB(settings->GetDBFilePath(netbarId, barId))) return false;
+  // A run that ended between closing a shift and opening the next one left
+  // no open section: open its successor before anyone sells into nothing.
+  // A new store has no sections at all; the café set-up opens its first ones.
+  bool wareOk = db.GetCurWareWorkSectionID() <= 0 || db.EnsureOpenWareWorkSection();
+  bool materialOk = db.GetCurMaterialWorkSectionID() <= 0 || db.EnsureOpenMaterialWorkSection();
+  return wareOk && materialOk;
 }
 
 // A new store starts with an open cashier section and an open material
