@@ -112,3 +112,11 @@ TEST_F(PexlunectlTest, EscapesQuotesAndNonAsciiInReplies) {
   EXPECT_NE(result.lines[0].find("<RetID>\\\"收银\\\"\\\\</RetID>"), std::string::npos)
       << result.lines[0];
 }
+
+TEST_F(PexlunectlTest, CommentAndWaitLinesAnswerNothing) {
+  // A wait for a callback that never comes gives up after its time.
+  RunResult result = Run(std::string("# a comment\n#wait cb-none 0.2\n") + kTestRequest + "\n");
+  ASSERT_EQ(result.exitCode, 0);
+  ASSERT_EQ(result.lines.size(), 1u);
+  EXPECT_NE(result.lines[0].find("777"), std::string::npos);
+}

@@ -73,11 +73,15 @@ int DriverHost::Invoke(PexluneCallback* self, const char16_t* code, const char16
   DriverHost& host = *reinterpret_cast<CallbackObject*>(self)->owner;
   if (!host.m_attached) return 1;
   auto delivery = std::make_shared<Delivery>();
-  std::string line = JsonLine::Callback(TextCodec::Utf16ToUtf8(code ? code : u""),
-                                        TextCodec::Utf16ToUtf8(payload ? payload : u""));
-  bool queued = host.m_loop.Post([&host, delivery, line] {
+  std::string codeText = TextCodec::Utf16ToUtf8(code ? code : u"");
+  std::string line =
+      JsonLine::Callback(codeText, TextCodec::Utf16ToUtf8(payload ? payload : u""));
+  bool queued = host.m_loop.Post([&host, delivery, line, codeText] {
     bool attached = host.m_attached;
-    if (attached) EmitLine(line);
+    if (attached) {
+      EmitLine(line);
+      host.CountDelivery(codeText);
+    }
     delivery->Finish(attached);
   });
   if (!queued) return 1;
@@ -88,4 +92,18 @@ int DriverHost::Invoke(PexluneCallback* self, const char16_t* code, const char16
     if (!host.m_attached) return 1;
   }
   return delivery->delivered ? 0 : 1;
+}
+
+void DriverHost::CountDelivery(const std::string& code) {
+  {
+    std::lock_guard<std::mutex> lock(m_countMutex);
+    ++m_delivered[code];
+  }
+  m_deliveredSignal.notify_all();
+}
+
+bool DriverHost::WaitForCallbacks(const std::string& code, int count,
+                                  std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(m_countMutex);
+  return m_deliveredSignal.wait_for(lock, timeout, [&] { return m_delivered[code] >= count; });
 }

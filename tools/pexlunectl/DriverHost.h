@@ -5,6 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "PageLoop.h"
 #include "gateway/pexlune.h"
@@ -19,6 +24,9 @@ public:
   PexluneCallback* Callback() { return &m_callback.base; }
   // From now on callbacks return at once with an error: the page is gone.
   void DetachPage();
+  // Waits until `count` callbacks with this code were delivered in all; false
+  // when `timeout` passed first. Any thread but the page loop's.
+  bool WaitForCallbacks(const std::string& code, int count, std::chrono::milliseconds timeout);
 
 private:
   struct CallbackObject {
@@ -33,4 +41,10 @@ private:
   CallbackObject m_callback{};
   PexluneRect m_window{0, 0, 1024, 768};  // page thread only
   std::atomic<bool> m_attached{true};
+
+  std::mutex m_countMutex;  // guards m_delivered
+  std::condition_variable m_deliveredSignal;
+  std::map<std::string, int> m_delivered;  // callbacks delivered, by code
+
+  void CountDelivery(const std::string& code);
 };

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -74,10 +76,31 @@ std::string RunRequest(CoreLibrary& core, const std::string& line) {
 
 // Reads standard input on its own thread and queues each line on the page
 // loop, so requests and callbacks run one at a time on the page thread.
-void ReadRequests(PageLoop& loop, CoreLibrary& core, double lingerSeconds) {
+// "#wait CODE [SECONDS]" holds further input until one more callback CODE
+// than the earlier waits for it consumed has arrived; other lines starting
+// with "#" are comments. Lets a script sequence a login before what needs it.
+void RunDirective(const std::string& line, DriverHost& host, std::map<std::string, int>& waited) {
+  std::istringstream words(line.substr(1));
+  std::string verb;
+  std::string code;
+  double seconds = 30;
+  words >> verb >> code >> seconds;
+  if (verb != "wait" || code.empty()) return;
+  int wanted = ++waited[code];
+  auto timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  if (!host.WaitForCallbacks(code, wanted, timeout))
+    std::fprintf(stderr, "pexlunectl: no callback %s within %g s\n", code.c_str(), seconds);
+}
+
+void ReadRequests(PageLoop& loop, CoreLibrary& core, DriverHost& host, double lingerSeconds) {
   std::string line;
+  std::map<std::string, int> waited;
   while (std::getline(std::cin, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '#') {
+      RunDirective(line, host, waited);
+      continue;
+    }
     loop.Post([&core, line] { Emit(JsonLine::Reply(RunRequest(core, line))); });
   }
   loop.Post([&loop, lingerSeconds] {
@@ -115,7 +138,8 @@ int main(int argc, char** argv) {
     return status;
   }
   core.setCallback(host.Callback());
-  std::thread reader(ReadRequests, std::ref(loop), std::ref(core), options.lingerSeconds);
+  std::thread reader(ReadRequests, std::ref(loop), std::ref(core), std::ref(host),
+                     options.lingerSeconds);
   loop.Run();
   // Workers still waiting on a callback must be released before the core
   // stops and waits for them.
