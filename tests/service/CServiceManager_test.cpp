@@ -97,11 +97,13 @@ TEST_F(ServiceManagerTest, DestroyingWhileWorkersRunWaitsForThemAndReleasesTheCa
 }
 
 TEST_F(ServiceManagerTest, WaitOrStopWakesWhenStopRaisesTheFlag) {
-  std::thread stopper([&] {
+  // The instance is created on this (the host) thread before another uses it.
+  CServiceManager& manager = Manager();
+  std::thread stopper([&manager] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    Manager().Stop();
+    manager.Stop();
   });
   // An hour-long wait that returns because of Stop, not because of time.
-  EXPECT_TRUE(Manager().WaitOrStop(Manager().m_keepAliveStop, std::chrono::hours(1)));
+  EXPECT_TRUE(manager.WaitOrStop(manager.m_keepAliveStop, std::chrono::hours(1)));
   stopper.join();
 }
